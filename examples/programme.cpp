@@ -1,0 +1,2 @@
+// Example window programs (being written).
+int main() { return 0; }

@@ -1,0 +1,312 @@
+// Game state and rules of the one game a run plays.
+#include "app.hpp"
+
+#include <cstdio>
+
+#include "gui.hpp"
+
+Grid board{};
+Grid control_grid{};
+Grid highlight_moves{};
+int32_t current_player = PLAYER_BLUE;
+int32_t turn_count = 1;
+int32_t captured_blue_soldiers = 0;
+int32_t captured_red_soldiers = 0;
+int32_t blue_king_alive = 1;
+int32_t red_king_alive = 1;
+int32_t has_selection = 0;
+int32_t sel_r = -1;
+int32_t sel_c = -1;
+
+namespace {
+
+constexpr size_t LABEL_BUFFER_BYTES = 512;
+constexpr size_t MESSAGE_BUFFER_BYTES = 256;
+
+// Blue's half of the starting position; Red's is the same turned half a turn
+// about the centre square.
+constexpr int32_t BLUE_KING_START[2] = {1, 1};
+constexpr int32_t BLUE_SOLDIERS_START[9][2] = {{0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 0},
+                                               {2, 1}, {2, 2}, {3, 0}, {3, 1}};
+
+void fill(Grid& grid, int32_t value)
+{
+    for (auto& row : grid)
+        row.fill(value);
+}
+
+void place_starting_pieces()
+{
+    const int32_t last = BOARD_SIZE - 1;
+    board[BLUE_KING_START[0]][BLUE_KING_START[1]] = CELL_BLUE_KING;
+    board[last - BLUE_KING_START[0]][last - BLUE_KING_START[1]] = CELL_RED_KING;
+    for (const auto& sq : BLUE_SOLDIERS_START) {
+        board[sq[0]][sq[1]] = CELL_BLUE_SOLDIER;
+        board[last - sq[0]][last - sq[1]] = CELL_RED_SOLDIER;
+    }
+}
+
+bool is_corner_square(int32_t row, int32_t col)
+{
+    return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
+}
+
+int32_t sign(int32_t v) { return (v > 0) - (v < 0); }
+
+} // namespace
+
+void new_game_setup()
+{
+    fill(board, CELL_EMPTY);
+    board[0][0] = CELL_CORNER;
+    board[BOARD_SIZE - 1][BOARD_SIZE - 1] = CELL_CORNER;
+    fill(control_grid, CONTROL_NONE);
+    fill(highlight_moves, 0);
+    place_starting_pieces();
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
+            if (is_blue_piece(board[r][c]))
+                control_grid[r][c] = CONTROL_BLUE;
+            else if (is_red_piece(board[r][c]))
+                control_grid[r][c] = CONTROL_RED;
+        }
+    current_player = PLAYER_BLUE;
+    turn_count = 1;
+    captured_blue_soldiers = 0;
+    captured_red_soldiers = 0;
+    blue_king_alive = 1;
+    red_king_alive = 1;
+    has_selection = 0;
+    sel_c = -1;
+    sel_r = -1;
+}
+
+// ---------------------------------------------------------------------------
+// Moves and captures
+
+void compute_possible_moves(int32_t row, int32_t col)
+{
+    fill(highlight_moves, 0);
+    if (!is_piece_of(current_player, board[row][col]))
+        return;
+    for (const auto& d : dirs) {
+        int32_t r = row + d[0];
+        int32_t c = col + d[1];
+        while (on_board(r, c) && board[r][c] == CELL_EMPTY) {
+            highlight_moves[r][c] = 1;
+            r += d[0];
+            c += d[1];
+        }
+    }
+}
+
+// Takes a captured piece off the board and books it. Only called by
+// try_move, for an on-board square holding an enemy piece.
+static void remove_piece(int32_t row, int32_t col)
+{
+    const int32_t cell = board[row][col];
+    if (cell == CELL_EMPTY)
+        return;
+    if (cell == CELL_BLUE_SOLDIER)
+        captured_blue_soldiers++;
+    else if (cell == CELL_BLUE_KING)
+        blue_king_alive = 0;
+    else if (cell == CELL_RED_SOLDIER)
+        captured_red_soldiers++;
+    else if (cell == CELL_RED_KING)
+        red_king_alive = 0;
+    board[row][col] = CELL_EMPTY;
+    control_grid[row][col] = CONTROL_NONE;
+}
+
+// A legal move: both squares on the board, an own piece on the origin, an
+// empty destination on the same row or column, and only empty squares between.
+static bool is_legal_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
+{
+    if (!on_board(from_row, from_col) || !on_board(to_row, to_col))
+        return false;
+    if (board[from_row][from_col] == CELL_EMPTY)
+        return false;
+    if (!is_piece_of(current_player, board[from_row][from_col]))
+        return false;
+    if (board[to_row][to_col] != CELL_EMPTY)
+        return false;
+    if (from_row != to_row && from_col != to_col)
+        return false;
+    const int32_t dr = sign(to_row - from_row);
+    const int32_t dc = sign(to_col - from_col);
+    for (int32_t r = from_row + dr, c = from_col + dc; r != to_row || c != to_col; r += dr, c += dc)
+        if (board[r][c] != CELL_EMPTY)
+            return false;
+    return true;
+}
+
+// An enemy piece next to the destination falls when an own piece stands
+// right behind it.
+static void capture_enclosed(int32_t row, int32_t col)
+{
+    const int32_t mover = current_player;
+    for (const auto& d : dirs) {
+        const int32_t ar = row + d[0], ac = col + d[1];
+        const int32_t br = row + 2 * d[0], bc = col + 2 * d[1];
+        if (!on_board(ar, ac) || !on_board(br, bc))
+            continue;
+        if (is_piece_of(other_player(mover), board[ar][ac]) && is_piece_of(mover, board[br][bc]))
+            remove_piece(ar, ac);
+    }
+}
+
+// In the direction of travel the enemy piece ahead falls unless a piece of
+// its own side stands right behind it.
+static void capture_ahead(int32_t row, int32_t col, int32_t dr, int32_t dc)
+{
+    const int32_t enemy = other_player(current_player);
+    const int32_t ar = row + dr, ac = col + dc;
+    if (!on_board(ar, ac) || !is_piece_of(enemy, board[ar][ac]))
+        return;
+    const int32_t br = row + 2 * dr, bc = col + 2 * dc;
+    if (on_board(br, bc) && is_piece_of(enemy, board[br][bc]))
+        return;
+    remove_piece(ar, ac);
+}
+
+int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
+{
+    if (!is_legal_move(from_row, from_col, to_row, to_col))
+        return 0;
+
+    const int32_t piece = board[from_row][from_col];
+    board[to_row][to_col] = piece;
+    board[from_row][from_col] = CELL_EMPTY;
+    std::printf("[LOG] %s déplace %s de (%d,%d) vers (%d,%d)\n",
+                current_player == PLAYER_BLUE ? "Bleu" : "Rouge", is_king(piece) ? "Roi" : "Soldat",
+                from_row, from_col, to_row, to_col);
+    std::fflush(stdout);
+
+    control_grid[to_row][to_col] = current_player == PLAYER_BLUE ? CONTROL_BLUE : CONTROL_RED;
+    capture_enclosed(to_row, to_col);
+    capture_ahead(to_row, to_col, sign(to_row - from_row), sign(to_col - from_col));
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Scores, end of game and status labels
+
+static void compute_live_scores(int32_t* blue_control, int32_t* red_control, int32_t* blue_soldiers,
+                                int32_t* red_soldiers)
+{
+    *blue_control = *red_control = *blue_soldiers = *red_soldiers = 0;
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
+            if (!is_corner_square(r, c)) {
+                *blue_control += control_grid[r][c] == CONTROL_BLUE;
+                *red_control += control_grid[r][c] == CONTROL_RED;
+            }
+            *blue_soldiers += board[r][c] == CELL_BLUE_SOLDIER;
+            *red_soldiers += board[r][c] == CELL_RED_SOLDIER;
+        }
+}
+
+static void set_markup(GtkWidget* label, const char* format, int32_t a, int32_t b)
+{
+    char text[LABEL_BUFFER_BYTES];
+    std::snprintf(text, sizeof text, format, a, b);
+    gtk_label_set_markup(GTK_LABEL(label), text);
+}
+
+void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_score, GtkWidget* red_turn)
+{
+    int32_t blue_control, red_control, blue_soldiers, red_soldiers;
+    compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
+
+    set_markup(blue_score,
+               "<span size='18000' weight='bold' foreground='#1E90FF'>Contrôle: %d | Soldats: %d</span>",
+               blue_control, blue_soldiers);
+    set_markup(red_score,
+               "<span size='18000' weight='bold' foreground='#FF3030'>Contrôle: %d | Soldats: %d</span>",
+               red_control, red_soldiers);
+
+    char text[LABEL_BUFFER_BYTES];
+    std::snprintf(text, sizeof text, "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: %s</span>",
+                  current_player == PLAYER_BLUE ? "Bleu" : "Rouge");
+    gtk_label_set_markup(GTK_LABEL(turn_center_label), text);
+
+    set_markup(blue_turn, "<span size='16000' foreground='#1E90FF'>Tour %d / %d</span>", turn_count, MAX_TURNS);
+    set_markup(red_turn, "<span size='16000' foreground='#FF3030'>Tour %d / %d</span>", turn_count, MAX_TURNS);
+}
+
+// Writes the end message into `message` and returns true when the game is
+// over; the king tests come first, then the soldiers, then the turn limit.
+static bool end_message(char (&message)[MESSAGE_BUFFER_BYTES])
+{
+    if (blue_king_alive == 0) {
+        std::snprintf(message, sizeof message, "Fin : Roi Bleu exécuté ou conquête Rouge — Rouge gagne !");
+    } else if (red_king_alive == 0) {
+        std::snprintf(message, sizeof message, "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !");
+    } else if (captured_red_soldiers >= SOLDIER_LOSS_LIMIT) {
+        std::snprintf(message, sizeof message, "Fin : 8 soldats rouges capturés — Bleu gagne !");
+    } else if (captured_blue_soldiers >= SOLDIER_LOSS_LIMIT) {
+        std::snprintf(message, sizeof message, "Fin : 8 soldats bleus capturés — Rouge gagne !");
+    } else if (turn_count > MAX_TURNS) {
+        int32_t blue_control, red_control, blue_soldiers, red_soldiers;
+        compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
+        const int32_t blue = blue_soldiers + blue_control;
+        const int32_t red = red_soldiers + red_control;
+        if (blue > red)
+            std::snprintf(message, sizeof message, "Fin (64 tours). Score Bleu %d > Rouge %d — Bleu gagne !", blue, red);
+        else if (red > blue)
+            std::snprintf(message, sizeof message, "Fin (64 tours). Score Rouge %d > Bleu %d — Rouge gagne !", red, blue);
+        else
+            std::snprintf(message, sizeof message, "Fin (64 tours). Égalité %d - %d.", blue, red);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void check_end_and_update(GtkWidget* label, GtkWidget* board_widget)
+{
+    char message[MESSAGE_BUFFER_BYTES];
+    if (!end_message(message))
+        return;
+    if (label)
+        gtk_label_set_text(GTK_LABEL(label), message);
+    gtk_widget_set_sensitive(board_widget, FALSE);
+    GtkRoot* root = gtk_widget_get_root(board_widget);
+    show_game_over_popup(message, root ? GTK_WINDOW(root) : nullptr);
+}
+
+#if !GTK_CHECK_VERSION(4, 10, 0)
+static void close_message_dialog(GtkDialog* dialog, int, gpointer)
+{
+    gtk_window_destroy(GTK_WINDOW(dialog));
+}
+#endif
+
+// The alert's detail asks for a click on "OK", so its one button says so.
+void show_game_over_popup(const char* message, GtkWindow* parent)
+{
+#if GTK_CHECK_VERSION(4, 10, 0)
+    GtkAlertDialog* dialog = gtk_alert_dialog_new("%s", message);
+    gtk_alert_dialog_set_modal(dialog, TRUE);
+    gtk_alert_dialog_set_detail(dialog, "Cliquez OK pour continuer.");
+    const char* buttons[] = {"OK", nullptr};
+    gtk_alert_dialog_set_buttons(dialog, buttons);
+    gtk_alert_dialog_show(dialog, parent);
+    g_object_unref(dialog);
+#else
+    GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_NONE, "%s", message);
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", "Cliquez OK pour continuer.");
+    gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
+    g_signal_connect(dialog, "response", G_CALLBACK(close_message_dialog), nullptr);
+    gtk_window_present(GTK_WINDOW(dialog));
+#endif
+}
+
+int32_t is_game_over()
+{
+    if (red_king_alive == 0 || blue_king_alive == 0 || captured_blue_soldiers >= SOLDIER_LOSS_LIMIT ||
+        captured_red_soldiers >= SOLDIER_LOSS_LIMIT)
+        return 1;
+    return turn_count > MAX_TURNS ? 1 : 0;
+}

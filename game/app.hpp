@@ -1,0 +1,80 @@
+// Game state and rules: the board, control marks, counters and selection,
+// the move and capture rules, scores, the end of the game and the texts of
+// the status labels. Everything here runs on the GTK main thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include <gtk/gtk.h>
+
+// Board geometry and limits
+constexpr int32_t BOARD_SIZE = 9;
+constexpr int32_t MAX_TURNS = 64;
+constexpr int32_t SOLDIER_LOSS_LIMIT = 8; // captured soldiers that end the game
+
+using Grid = std::array<std::array<int32_t, BOARD_SIZE>, BOARD_SIZE>;
+
+// Cell codes of `board`
+constexpr int32_t CELL_EMPTY = 0;
+constexpr int32_t CELL_BLUE_SOLDIER = 1;
+constexpr int32_t CELL_BLUE_KING = 2;
+constexpr int32_t CELL_RED_SOLDIER = 3;
+constexpr int32_t CELL_RED_KING = 4;
+constexpr int32_t CELL_CORNER = 5;
+
+// Control marks of `control_grid`
+constexpr int32_t CONTROL_NONE = 0;
+constexpr int32_t CONTROL_BLUE = 1;
+constexpr int32_t CONTROL_RED = 2;
+
+// Sides
+constexpr int32_t PLAYER_BLUE = 0;
+constexpr int32_t PLAYER_RED = 1;
+
+// The four directions, (row step, column step), walked in this order.
+constexpr std::array<std::array<int32_t, 2>, 4> dirs = {{{+1, 0}, {-1, 0}, {0, +1}, {0, -1}}};
+
+constexpr bool on_board(int32_t row, int32_t col)
+{
+    return row >= 0 && row < BOARD_SIZE && col >= 0 && col < BOARD_SIZE;
+}
+constexpr bool is_blue_piece(int32_t cell) { return cell == CELL_BLUE_SOLDIER || cell == CELL_BLUE_KING; }
+constexpr bool is_red_piece(int32_t cell) { return cell == CELL_RED_SOLDIER || cell == CELL_RED_KING; }
+constexpr bool is_king(int32_t cell) { return cell == CELL_BLUE_KING || cell == CELL_RED_KING; }
+// True when `cell` holds a piece of `player` (soldier or king).
+constexpr bool is_piece_of(int32_t player, int32_t cell)
+{
+    return player == PLAYER_BLUE ? is_blue_piece(cell) : player == PLAYER_RED && is_red_piece(cell);
+}
+constexpr int32_t other_player(int32_t player) { return player == PLAYER_BLUE ? PLAYER_RED : PLAYER_BLUE; }
+
+// Game state
+extern Grid board;           // cell codes
+extern Grid control_grid;    // control marks
+extern Grid highlight_moves; // 1 where the selected piece may move
+extern int32_t current_player;
+extern int32_t turn_count; // number of the move about to be played, from 1
+extern int32_t captured_blue_soldiers;
+extern int32_t captured_red_soldiers;
+extern int32_t blue_king_alive;
+extern int32_t red_king_alive;
+extern int32_t has_selection;
+extern int32_t sel_r;
+extern int32_t sel_c;
+
+// New game
+void new_game_setup();
+
+// Moves and captures
+void compute_possible_moves(int32_t row, int32_t col);
+// Returns 1 when the move was legal and has been applied, 0 when it was
+// refused (nothing changed, nothing printed). Never changes the side to move
+// or the turn counter: the caller does that after a success.
+int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col);
+
+// Scores, end of game and status labels
+void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_score, GtkWidget* red_turn);
+void check_end_and_update(GtkWidget* label, GtkWidget* board_widget);
+void show_game_over_popup(const char* message, GtkWindow* parent);
+int32_t is_game_over();

@@ -1,0 +1,312 @@
+// The game window: builds the widget tree, paints the board and drives the
+// turn flow from presses on the board and from the peer link's poll timer.
+#include "gui.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+#include "ai.hpp"
+#include "app.hpp"
+#include "network.hpp"
+
+GtkWidget* blue_score_label = nullptr;
+GtkWidget* blue_turn_label = nullptr;
+GtkWidget* turn_center_label = nullptr;
+GtkWidget* drawing_area = nullptr;
+GtkWidget* red_score_label = nullptr;
+GtkWidget* red_turn_label = nullptr;
+
+static GtkWidget* game_window = nullptr;
+
+// ---------------------------------------------------------------------------
+// Window
+
+static const char* window_title()
+{
+    if (network_socket < 0)
+        return "Tavelorn - Local";
+    return is_server ? "Tavelorn - Serveur" : "Tavelorn - Client";
+}
+
+static GtkWidget* markup_label(const char* markup)
+{
+    GtkWidget* label = gtk_label_new(nullptr);
+    gtk_label_set_markup(GTK_LABEL(label), markup);
+    return label;
+}
+
+static GtkWidget* side_column()
+{
+    GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
+    gtk_box_set_spacing(GTK_BOX(column), 20);
+    return column;
+}
+
+// The references point into this window's tree; once it is gone they must
+// not be used, so they go with it.
+static void forget_window(GtkWidget*, gpointer)
+{
+    game_window = nullptr;
+    blue_score_label = blue_turn_label = turn_center_label = nullptr;
+    drawing_area = red_score_label = red_turn_label = nullptr;
+}
+
+static constexpr const char* SCORE_MARKUP = "<span size='16000' foreground='white'>Contrôle: 0 | Soldats: 0</span>";
+static constexpr const char* TURN_MARKUP = "<span size='16000' foreground='white'>Tour: 0</span>";
+
+void gui_activate(GtkApplication* app, gpointer)
+{
+    // A second start in the same mode reaches this process as a further
+    // activation: show the game that exists rather than a second window.
+    if (game_window) {
+        gtk_window_present(GTK_WINDOW(game_window));
+        return;
+    }
+
+    GtkWidget* window = gtk_application_window_new(app);
+    game_window = window;
+    g_signal_connect(window, "destroy", G_CALLBACK(forget_window), nullptr);
+    gtk_window_set_title(GTK_WINDOW(window), window_title());
+    gtk_window_set_default_size(GTK_WINDOW(window), 800, 500);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+
+    GtkWidget* row_box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 10);
+    gtk_window_set_child(GTK_WINDOW(window), row_box);
+
+    // Blue column
+    GtkWidget* blue_column = side_column();
+    gtk_widget_set_margin_start(blue_column, 20);
+    gtk_box_append(GTK_BOX(blue_column),
+                   markup_label("<span size='20000' weight='bold' foreground='#1E90FF'>Joueur Bleu</span>"));
+    blue_score_label = markup_label(SCORE_MARKUP);
+    blue_turn_label = markup_label(TURN_MARKUP);
+    gtk_box_append(GTK_BOX(blue_column), blue_score_label);
+    gtk_box_append(GTK_BOX(blue_column), blue_turn_label);
+
+    // Centre column: side to move above the board
+    GtkWidget* centre_column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
+    turn_center_label = markup_label("<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Bleu</span>");
+    gtk_widget_set_halign(turn_center_label, GTK_ALIGN_CENTER);
+    gtk_box_append(GTK_BOX(centre_column), turn_center_label);
+    drawing_area = gtk_drawing_area_new();
+    gtk_widget_set_size_request(drawing_area, BOARD_PX, BOARD_PX);
+    gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(drawing_area), draw_grid, nullptr, nullptr);
+    gtk_box_append(GTK_BOX(centre_column), drawing_area);
+
+    // Red column
+    GtkWidget* red_column = side_column();
+    gtk_widget_set_margin_end(red_column, 20);
+    gtk_box_append(GTK_BOX(red_column),
+                   markup_label("<span size='20000' weight='bold' foreground='#FF3030'>Joueur Rouge</span>"));
+    red_score_label = markup_label(SCORE_MARKUP);
+    red_turn_label = markup_label(TURN_MARKUP);
+    gtk_box_append(GTK_BOX(red_column), red_score_label);
+    gtk_box_append(GTK_BOX(red_column), red_turn_label);
+
+    gtk_box_append(GTK_BOX(row_box), blue_column);
+    gtk_box_append(GTK_BOX(row_box), centre_column);
+    gtk_box_append(GTK_BOX(row_box), red_column);
+
+    // Input and polling
+    GtkGesture* click = gtk_gesture_click_new();
+    gtk_widget_add_controller(drawing_area, GTK_EVENT_CONTROLLER(click));
+    g_signal_connect(click, "pressed", G_CALLBACK(on_click), nullptr);
+    g_timeout_add(NETWORK_POLL_MS, check_network_moves, nullptr);
+
+    new_game_setup();
+    update_labels(blue_score_label, blue_turn_label, red_score_label, red_turn_label);
+    gtk_window_present(GTK_WINDOW(window));
+}
+
+// ---------------------------------------------------------------------------
+// Board drawing
+
+static double cell_origin(int32_t index) { return BOARD_MARGIN + CELL_SIZE * index; }
+static double cell_centre(int32_t index) { return cell_origin(index) + CELL_SIZE / 2; }
+
+static void draw_coordinates(cairo_t* cr)
+{
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_select_font_face(cr, "Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, 14);
+    cairo_text_extents_t ext;
+    for (int32_t i = 0; i < BOARD_SIZE; ++i) {
+        const char letter[2] = {static_cast<char>('A' + i), '\0'};
+        cairo_text_extents(cr, letter, &ext);
+        cairo_move_to(cr, cell_centre(i) - 0.5 * ext.width, 18);
+        cairo_show_text(cr, letter);
+    }
+    for (int32_t j = 0; j < BOARD_SIZE; ++j) {
+        const char digit[2] = {static_cast<char>('9' - j), '\0'};
+        cairo_text_extents(cr, digit, &ext);
+        cairo_move_to(cr, 15, cell_centre(j) + 0.5 * ext.height);
+        cairo_show_text(cr, digit);
+    }
+}
+
+static void draw_control(cairo_t* cr)
+{
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
+            if (control_grid[r][c] == CONTROL_BLUE)
+                cairo_set_source_rgba(cr, 0.2, 0.4, 1.0, 0.25);
+            else if (control_grid[r][c] == CONTROL_RED)
+                cairo_set_source_rgba(cr, 1.0, 0.2, 0.2, 0.25);
+            else
+                continue;
+            cairo_rectangle(cr, cell_origin(c), cell_origin(r), CELL_SIZE, CELL_SIZE);
+            cairo_fill(cr);
+        }
+}
+
+static void draw_lines(cairo_t* cr)
+{
+    const double first = BOARD_MARGIN, last = cell_origin(BOARD_SIZE);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_set_line_width(cr, 4);
+    for (int32_t k = 0; k <= BOARD_SIZE; ++k) {
+        cairo_move_to(cr, first, cell_origin(k));
+        cairo_line_to(cr, last, cell_origin(k));
+    }
+    for (int32_t k = 0; k <= BOARD_SIZE; ++k) {
+        cairo_move_to(cr, cell_origin(k), first);
+        cairo_line_to(cr, cell_origin(k), last);
+    }
+    cairo_stroke(cr);
+}
+
+static void draw_corner_emblem(cairo_t* cr, double x, double y)
+{
+    const double R = PIECE_RADIUS;
+    cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
+    cairo_arc(cr, x, y, R, 0, 2 * G_PI);
+    cairo_fill(cr);
+
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_set_line_width(cr, 2);
+    cairo_arc(cr, x, y, R - 2, 0, 2 * G_PI);
+    cairo_stroke(cr);
+
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_rectangle(cr, x - 0.3 * R, y - 0.3 * R, 0.6 * R, 0.6 * R);
+    cairo_fill(cr);
+
+    cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
+    cairo_set_line_width(cr, 2);
+    cairo_move_to(cr, x - 0.15 * R, y);
+    cairo_line_to(cr, x + 0.15 * R, y);
+    cairo_move_to(cr, x, y - 0.15 * R);
+    cairo_line_to(cr, x, y + 0.15 * R);
+    cairo_stroke(cr);
+}
+
+static void draw_piece(cairo_t* cr, int32_t cell, double x, double y)
+{
+    if (is_blue_piece(cell))
+        cairo_set_source_rgb(cr, 0.1, 0.3, 0.9);
+    else
+        cairo_set_source_rgb(cr, 0.8, 0.1, 0.1);
+    cairo_arc(cr, x, y, PIECE_RADIUS, 0, 2 * G_PI);
+    cairo_fill(cr);
+    if (is_king(cell)) {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_set_line_width(cr, 2);
+        cairo_arc(cr, x, y, PIECE_RADIUS - 3, 0, 2 * G_PI);
+        cairo_stroke(cr);
+    }
+}
+
+static void draw_pieces(cairo_t* cr)
+{
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
+            const int32_t cell = board[r][c];
+            if (cell == CELL_EMPTY)
+                continue;
+            if (cell == CELL_CORNER)
+                draw_corner_emblem(cr, cell_centre(c), cell_centre(r));
+            else
+                draw_piece(cr, cell, cell_centre(c), cell_centre(r));
+        }
+}
+
+// Paints the whole board at fixed coordinates, whatever size the widget has.
+void draw_grid(GtkDrawingArea*, cairo_t* cr, int, int, gpointer)
+{
+    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+    cairo_paint(cr);
+    draw_coordinates(cr);
+    draw_control(cr);
+    draw_lines(cr);
+    draw_pieces(cr);
+}
+
+// ---------------------------------------------------------------------------
+// Turn flow
+
+static void refresh_view()
+{
+    update_labels(blue_score_label, blue_turn_label, red_score_label, red_turn_label);
+    check_end_and_update(nullptr, drawing_area);
+    gtk_widget_queue_draw(drawing_area);
+}
+
+static void end_selection()
+{
+    has_selection = 0;
+    for (auto& row : highlight_moves)
+        row.fill(0);
+}
+
+static void play_selected_to(int32_t row, int32_t col)
+{
+    if (!try_move(sel_r, sel_c, row, col)) {
+        end_selection();
+        return;
+    }
+    network_send_move_async(sel_r, sel_c, row, col);
+    end_selection();
+    turn_count++;
+    current_player = other_player(current_player);
+    if (ai_enabled && current_player == ai_player)
+        ai_move();
+}
+
+void on_click(GtkGestureClick*, int, double x, double y, gpointer)
+{
+    // Only presses inside the 9 x 9 grid act; all four margins are ignored.
+    const int32_t row = static_cast<int32_t>(std::floor((y - BOARD_MARGIN) / CELL_SIZE));
+    const int32_t col = static_cast<int32_t>(std::floor((x - BOARD_MARGIN) / CELL_SIZE));
+    if (row < 0 || row >= BOARD_SIZE)
+        return;
+    if (col < 0 || col >= BOARD_SIZE)
+        return;
+
+    if (!has_selection) {
+        if (is_piece_of(current_player, board[row][col])) {
+            has_selection = 1;
+            sel_r = row;
+            sel_c = col;
+            compute_possible_moves(row, col);
+        }
+    } else {
+        play_selected_to(row, col);
+    }
+    refresh_view();
+}
+
+gboolean check_network_moves(gpointer)
+{
+    int from_row, from_col, to_row, to_col;
+    if (network_check_move(&from_row, &from_col, &to_row, &to_col) != 1)
+        return TRUE;
+    std::printf("[DEBUG][GUI] Applying received move: (%d,%d) -> (%d,%d)\n", from_row, from_col, to_row, to_col);
+    if (!try_move(from_row, from_col, to_row, to_col))
+        return TRUE;
+    turn_count++;
+    current_player = other_player(current_player);
+    // The window may already be closing while the last tick runs.
+    if (drawing_area)
+        refresh_view();
+    return TRUE;
+}
