@@ -1,0 +1,16 @@
+// The window tests need the toolkit up before any widget is made.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <gtk/gtk.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!gtk_init_check()) {
+        std::fprintf(stderr, "No display: run through tests/support/with-xvfb.sh\n");
+        return 1;
+    }
+    return RUN_ALL_TESTS();
+}
