@@ -69,3 +69,10 @@ const char* markup_of(GtkWidget* label)
 {
     return gtk_label_get_label(GTK_LABEL(label));
 }
+
+void wait_for_board_on_screen()
+{
+    // The poll timer ticks every 100 ms, so each blocking iteration returns.
+    while (drawing_area && !(gtk_widget_get_mapped(drawing_area) && gtk_widget_get_width(drawing_area) > 0))
+        g_main_context_iteration(nullptr, TRUE);
+}

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
 #include "app.hpp"
@@ -158,6 +159,46 @@ TEST(WindowLayout, BoardTakesPrimaryButtonPresses)
         }
         g_object_unref(controllers);
         EXPECT_EQ(clicks, 1);
+    });
+}
+
+// The board widget's own rendering, into an image surface of the board's size.
+cairo_surface_t* snapshot_board()
+{
+    GdkPaintable* paintable = gtk_widget_paintable_new(drawing_area);
+    GtkSnapshot* snapshot = gtk_snapshot_new();
+    gdk_paintable_snapshot(paintable, snapshot, BOARD_PX, BOARD_PX);
+    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, BOARD_PX, BOARD_PX);
+    cairo_t* cr = cairo_create(surface);
+    if (node)
+        gsk_render_node_draw(node, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    if (node)
+        gsk_render_node_unref(node);
+    g_object_unref(paintable);
+    return surface;
+}
+
+TEST(WindowLayout, BoardShowsWhatTheBoardDrawingPaints)
+{
+    run_game_window([](GtkApplication*) {
+        wait_for_board_on_screen();
+        ASSERT_EQ(gtk_widget_get_width(drawing_area), BOARD_PX);
+        ASSERT_EQ(gtk_widget_get_height(drawing_area), BOARD_PX);
+        cairo_surface_t* shown = snapshot_board();
+
+        cairo_surface_t* painted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, BOARD_PX, BOARD_PX);
+        cairo_t* cr = cairo_create(painted);
+        draw_grid(nullptr, cr, BOARD_PX, BOARD_PX, nullptr);
+        cairo_destroy(cr);
+        cairo_surface_flush(painted);
+
+        const size_t bytes = size_t(cairo_image_surface_get_stride(painted)) * BOARD_PX;
+        EXPECT_EQ(std::memcmp(cairo_image_surface_get_data(shown), cairo_image_surface_get_data(painted), bytes), 0);
+        cairo_surface_destroy(shown);
+        cairo_surface_destroy(painted);
     });
 }
 
