@@ -1,22 +1,424 @@
-// The peer link (being written).
+// The peer link: the non-blocking TCP connection the game plays over, the move
+// text it carries, and the blocking exchange primitives and echo loops used to
+// try a link by hand.
 #include "network.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 int32_t network_socket = -1;
 int32_t client_socket = -1;
 int32_t is_server = 0;
 int32_t is_connected = 0;
 
-int start_server(uint16_t) { return -1; }
-int connect_to(const char*, uint16_t) { return -1; }
-int network_init_server(uint16_t) { return -1; }
-int network_init_client(const char*, uint16_t) { return -1; }
-int network_send_move_async(int, int, int, int) { return 0; }
-int network_check_move(int*, int*, int*, int*) { return 0; }
-void network_cleanup() {}
-int wait_for_client(int, int*) { return -1; }
-int send_move(int, const char*) { return -1; }
-int send_coords(int, const char*) { return -1; }
-int recv_move(int, char*, int) { return -1; }
-int recv_coords(int, char*, int) { return -1; }
-int run_server(uint16_t) { return -1; }
-int run_client(const char*, uint16_t) { return -1; }
+constexpr int LISTEN_BACKLOG = 1;
+// How long a send that got part of a move text out may wait to finish it.
+constexpr int SEND_FINISH_WAIT_MS = 100;
+constexpr int ECHO_BUFFER_BYTES = 16;
+constexpr unsigned ECHO_PAUSE_S = 2;
+constexpr char ECHO_TEST_MOVE[] = "A1B2";
+
+// The bytes of a move text that has begun to arrive on the current
+// connection; they go with the connection.
+static char pending_text[MOVE_TEXT_BYTES];
+static int pending_count = 0;
+
+// ---------------------------------------------------------------------------
+// Move text
+
+void encode_move_text(int from_row, int from_col, int to_row, int to_col, char text[MOVE_TEXT_BYTES + 1])
+{
+    text[0] = static_cast<char>('A' + from_col);
+    text[1] = static_cast<char>('9' - from_row);
+    text[2] = static_cast<char>('A' + to_col);
+    text[3] = static_cast<char>('9' - to_row);
+    text[4] = '\0';
+}
+
+void decode_move_text(const char text[MOVE_TEXT_BYTES], int* from_row, int* from_col, int* to_row, int* to_col)
+{
+    *from_col = static_cast<signed char>(text[0]) - 'A';
+    *from_row = '9' - static_cast<signed char>(text[1]);
+    *to_col = static_cast<signed char>(text[2]) - 'A';
+    *to_row = '9' - static_cast<signed char>(text[3]);
+}
+
+// ---------------------------------------------------------------------------
+// Sockets
+
+static sockaddr_in ipv4_record(uint16_t port)
+{
+    sockaddr_in record;
+    std::memset(&record, 0, sizeof record);
+    record.sin_family = AF_INET;
+    record.sin_port = htons(port);
+    return record;
+}
+
+static void set_non_blocking(int fd)
+{
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+static long long monotonic_ms()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+// Waits until `fd` may take more bytes; -1 with errno ETIMEDOUT once the
+// deadline has passed.
+static int wait_writable(int fd, long long deadline_ms)
+{
+    const long long left = deadline_ms - monotonic_ms();
+    pollfd entry = {fd, POLLOUT, 0};
+    const int ready = left > 0 ? poll(&entry, 1, static_cast<int>(left)) : 0;
+    if (ready == 0)
+        errno = ETIMEDOUT;
+    return ready > 0 || (ready < 0 && errno == EINTR) ? 0 : -1;
+}
+
+// Sends all `length` bytes; 0, or -1 with errno set. A peer that has gone
+// away shows up as EPIPE, never as a signal. A socket that takes nothing at
+// first has failed (its buffer is full: the peer stopped reading long ago);
+// one that took part of a move text gets a short while to take the rest, since
+// half a text would garble every later one.
+static int send_whole(int fd, const char* bytes, int length)
+{
+    const long long deadline_ms = monotonic_ms() + SEND_FINISH_WAIT_MS;
+    int sent = 0;
+    while (sent < length) {
+        const ssize_t count = send(fd, bytes + sent, length - sent, MSG_NOSIGNAL);
+        if (count > 0) {
+            sent += static_cast<int>(count);
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count == 0)
+            errno = EAGAIN;
+        if (errno != EAGAIN || sent == 0 || wait_writable(fd, deadline_ms) < 0)
+            return -1;
+    }
+    return 0;
+}
+
+int start_server(uint16_t port)
+{
+    sockaddr_in record = ipv4_record(port);
+    record.sin_addr.s_addr = htonl(INADDR_ANY);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&record), sizeof record) < 0 || listen(fd, LISTEN_BACKLOG) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Blocks until the connection is made or refused. A host name or an IPv6
+// text is refused before any socket exists.
+int connect_to(const char* address, uint16_t port)
+{
+    sockaddr_in record = ipv4_record(port);
+    if (address == nullptr || inet_pton(AF_INET, address, &record.sin_addr) != 1)
+        return -1;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&record), sizeof record) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// ---------------------------------------------------------------------------
+// Set-up
+
+int network_init_server(uint16_t port)
+{
+    std::printf("[DEBUG][NETWORK] Initializing server on port %d\n", port);
+    network_socket = start_server(port);
+    if (network_socket == -1) {
+        std::printf("[ERROR] Failed to start server\n");
+        return -1;
+    }
+    set_non_blocking(network_socket);
+    is_server = 1;
+    is_connected = 0;
+    std::printf("[DEBUG][NETWORK] Server listening on port %d (non-blocking)\n", port);
+    return 0;
+}
+
+int network_init_client(const char* address, uint16_t port)
+{
+    std::printf("[DEBUG][NETWORK] Initializing client to %s:%d\n", address, port);
+    network_socket = connect_to(address, port);
+    if (network_socket == -1) {
+        std::printf("[ERROR] Failed to connect to server\n");
+        return -1;
+    }
+    set_non_blocking(network_socket);
+    is_server = 0;
+    is_connected = 1;
+    pending_count = 0;
+    std::printf("[DEBUG][NETWORK] Connected to server (non-blocking)\n");
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Non-blocking exchange
+
+// Server only, while there is no peer: takes the peer waiting in the listening
+// queue, if any. Nothing pending, or any other failure, changes nothing.
+static void accept_waiting_peer()
+{
+    sockaddr_in peer;
+    socklen_t length = sizeof peer;
+    client_socket = accept(network_socket, reinterpret_cast<sockaddr*>(&peer), &length);
+    if (client_socket < 0) {
+        client_socket = -1;
+        return;
+    }
+    set_non_blocking(client_socket);
+    pending_count = 0;
+    is_connected = 1;
+    std::printf("[DEBUG][NETWORK] Client connected!\n");
+}
+
+// The server goes back to waiting for a peer; the client stays disconnected
+// with its socket open until clean-up.
+static void drop_connection()
+{
+    is_connected = 0;
+    pending_count = 0;
+    if (is_server && client_socket >= 0) {
+        close(client_socket);
+        client_socket = -1;
+    }
+}
+
+static int peer_socket()
+{
+    return is_server ? client_socket : network_socket;
+}
+
+int network_send_move_async(int from_row, int from_col, int to_row, int to_col)
+{
+    if (!is_connected) {
+        if (!is_server)
+            return 0;
+        accept_waiting_peer();
+        if (!is_connected)
+            return 0;
+    }
+    char text[MOVE_TEXT_BYTES + 1];
+    encode_move_text(from_row, from_col, to_row, to_col, text);
+    if (send_whole(peer_socket(), text, MOVE_TEXT_BYTES) < 0) {
+        std::perror("Erreur envoi coup");
+        std::printf("[ERROR] Failed to send move, disconnecting\n");
+        drop_connection();
+        return -1;
+    }
+    std::printf("\nEnvoi du coup: %s\n", text);
+    std::printf("[DEBUG][NETWORK] Sent move: %s\n", text);
+    return 1;
+}
+
+// One recv per call, never past the end of the text being completed, so texts
+// that arrive together still come out one per poll.
+int network_check_move(int* from_row, int* from_col, int* to_row, int* to_col)
+{
+    if (!is_connected) {
+        if (is_server)
+            accept_waiting_peer();
+        return 0;
+    }
+    const ssize_t count = recv(peer_socket(), pending_text + pending_count, MOVE_TEXT_BYTES - pending_count, 0);
+    if (count == 0) {
+        std::printf("[DEBUG][NETWORK] Connection closed\n");
+        drop_connection();
+        return -1;
+    }
+    if (count < 0) {
+        // A signal during the call loses nothing: the bytes are still there.
+        if (errno == EAGAIN || errno == EINTR)
+            return 0;
+        std::printf("[ERROR] Network error: %s\n", std::strerror(errno));
+        drop_connection();
+        return -1;
+    }
+    pending_count += static_cast<int>(count);
+    if (pending_count < MOVE_TEXT_BYTES)
+        return 0;
+    pending_count = 0;
+    char text[MOVE_TEXT_BYTES + 1];
+    std::memcpy(text, pending_text, MOVE_TEXT_BYTES);
+    text[MOVE_TEXT_BYTES] = '\0';
+    std::printf("[DEBUG][NETWORK] Received move: %s\n", text);
+    decode_move_text(text, from_row, from_col, to_row, to_col);
+    return 1;
+}
+
+void network_cleanup()
+{
+    if (network_socket >= 0) {
+        close(network_socket);
+        network_socket = -1;
+    }
+    if (client_socket >= 0) {
+        close(client_socket);
+        client_socket = -1;
+    }
+    is_connected = 0;
+    is_server = 0;
+    pending_count = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Blocking exchange
+
+// Stores the accepted peer's socket, or -1, through `peer_fd`.
+int wait_for_client(int listen_fd, int* peer_fd)
+{
+    sockaddr_in peer;
+    socklen_t length;
+    int fd;
+    do {
+        length = sizeof peer;
+        fd = accept(listen_fd, reinterpret_cast<sockaddr*>(&peer), &length);
+    } while (fd < 0 && errno == EINTR);
+    *peer_fd = fd < 0 ? -1 : fd;
+    return fd < 0 ? -1 : 0;
+}
+
+// `move` holds a move text and its zero byte; its first four bytes are sent.
+int send_move(int sock, const char* move)
+{
+    if (send_whole(sock, move, MOVE_TEXT_BYTES) < 0) {
+        std::perror("Erreur envoi coup");
+        return -1;
+    }
+    std::printf("\nEnvoi du coup: %s\n", move);
+    return 0;
+}
+
+int send_coords(int sock, const char* move)
+{
+    return send_move(sock, move);
+}
+
+// Bytes received, 0 to 4 (0: the peer closed); -1 on failure or when the
+// buffer cannot hold four bytes and a zero byte.
+int recv_move(int sock, char* buffer, int length)
+{
+    std::printf("\nAttente du coup adverse...\n");
+    if (buffer == nullptr || length <= MOVE_TEXT_BYTES)
+        return -1;
+    std::memset(buffer, 0, static_cast<size_t>(length));
+    ssize_t count;
+    do
+        count = recv(sock, buffer, MOVE_TEXT_BYTES, 0);
+    while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        std::perror("Erreur réception coup");
+        return -1;
+    }
+    std::printf("Coup reçu: %s\n", buffer);
+    return static_cast<int>(count);
+}
+
+int recv_coords(int sock, char* buffer, int length)
+{
+    return recv_move(sock, buffer, length);
+}
+
+// ---------------------------------------------------------------------------
+// Echo loops
+
+// Sends back every text the peer sends, padded with zero bytes when fewer
+// than four came, until the peer goes or a send fails.
+static void echo_moves(int peer)
+{
+    char buffer[ECHO_BUFFER_BYTES];
+    for (;;) {
+        if (recv_move(peer, buffer, ECHO_BUFFER_BYTES) <= 0) {
+            std::printf("[DEBUG][NETWORK] Client disconnected\n");
+            return;
+        }
+        std::printf("[DEBUG][NETWORK] Received move: %s\n", buffer);
+        if (send_move(peer, buffer) < 0) {
+            std::printf("[ERROR] Failed to send move\n");
+            return;
+        }
+    }
+}
+
+int run_server(uint16_t port)
+{
+    std::printf("[DEBUG][NETWORK] Starting server on port %d\n", port);
+    const int listen_fd = start_server(port);
+    if (listen_fd == -1) {
+        std::printf("[ERROR] Failed to start server\n");
+        return -1;
+    }
+    std::printf("[DEBUG][NETWORK] Server listening on port %d\n", port);
+    int peer = -1;
+    if (wait_for_client(listen_fd, &peer) < 0) {
+        std::printf("[ERROR] Failed to accept client\n");
+        close(listen_fd);
+        return -1;
+    }
+    std::printf("[DEBUG][NETWORK] Client connected\n");
+    echo_moves(peer);
+    close(peer);
+    close(listen_fd);
+    return 0;
+}
+
+// Sends the buffer, waits for its echo, which becomes the next text sent.
+static void exchange_echoes(int sock, char* buffer)
+{
+    for (;;) {
+        if (send_move(sock, buffer) < 0) {
+            std::printf("[ERROR] Failed to send move\n");
+            return;
+        }
+        std::printf("[DEBUG][NETWORK] Sent move: %s\n", buffer);
+        if (recv_move(sock, buffer, ECHO_BUFFER_BYTES) <= 0) {
+            std::printf("[DEBUG][NETWORK] Server disconnected\n");
+            return;
+        }
+        std::printf("[DEBUG][NETWORK] Received echo: %s\n", buffer);
+        sleep(ECHO_PAUSE_S);
+    }
+}
+
+int run_client(const char* address, uint16_t port)
+{
+    std::printf("[DEBUG][NETWORK] Starting client to %s:%d\n", address, port);
+    const int sock = connect_to(address, port);
+    if (sock == -1) {
+        std::printf("[ERROR] Failed to connect to server\n");
+        return -1;
+    }
+    std::printf("[DEBUG][NETWORK] Connected to server\n");
+    char buffer[ECHO_BUFFER_BYTES] = {};
+    std::memcpy(buffer, ECHO_TEST_MOVE, MOVE_TEXT_BYTES);
+    exchange_echoes(sock, buffer);
+    close(sock);
+    return 0;
+}

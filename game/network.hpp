@@ -11,6 +11,17 @@ extern int32_t client_socket;  // server: accepted peer, -1 while none
 extern int32_t is_server;
 extern int32_t is_connected;
 
+// Move text: source column letter, source row digit, destination column
+// letter, destination row digit ("E7E4"); exactly these bytes on the wire.
+constexpr int MOVE_TEXT_BYTES = 4;
+
+// Writes the four bytes of the move and a zero byte into `text`.
+void encode_move_text(int from_row, int from_col, int to_row, int to_col, char text[MOVE_TEXT_BYTES + 1]);
+// Reads four bytes, each as a signed 8-bit value, with no range test: a
+// lower-case letter or a byte of 0x80 and above gives a square off the board,
+// which the rules refuse.
+void decode_move_text(const char text[MOVE_TEXT_BYTES], int* from_row, int* from_col, int* to_row, int* to_col);
+
 // Set-up (blocking, before the window exists)
 int start_server(uint16_t port);
 int connect_to(const char* address, uint16_t port);
@@ -18,7 +29,10 @@ int network_init_server(uint16_t port);
 int network_init_client(const char* address, uint16_t port);
 
 // Non-blocking exchange used by the game
+// 1 sent (all four bytes), 0 no peer, -1 failed and connection dropped.
 int network_send_move_async(int from_row, int from_col, int to_row, int to_col);
+// 1 a whole move text read (outputs written), 0 nothing yet, -1 connection
+// lost. The bytes of a text that arrives in pieces are kept until it is whole.
 int network_check_move(int* from_row, int* from_col, int* to_row, int* to_col);
 void network_cleanup();
 
