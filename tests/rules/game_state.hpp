@@ -1,0 +1,175 @@
+// Helpers for tests of the rules: a copy of the whole game state to compare
+// or restore, positions built square by square, and what reaches standard
+// output while a rule runs.
+#pragma once
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app.hpp"
+
+// Every global of the rules module.
+struct GameState {
+    Grid board;
+    Grid control_grid;
+    Grid highlight_moves;
+    int32_t current_player;
+    int32_t turn_count;
+    int32_t captured_blue_soldiers;
+    int32_t captured_red_soldiers;
+    int32_t blue_king_alive;
+    int32_t red_king_alive;
+    int32_t has_selection;
+    int32_t sel_r;
+    int32_t sel_c;
+    // Byte-wise: the checks over random games compare millions of states.
+    bool operator==(const GameState& other) const { return std::memcmp(this, &other, sizeof other) == 0; }
+};
+static_assert(sizeof(GameState) == (3 * BOARD_SIZE * BOARD_SIZE + 9) * sizeof(int32_t), "no padding to compare");
+
+inline GameState snapshot_state()
+{
+    return {board,
+            control_grid,
+            highlight_moves,
+            current_player,
+            turn_count,
+            captured_blue_soldiers,
+            captured_red_soldiers,
+            blue_king_alive,
+            red_king_alive,
+            has_selection,
+            sel_r,
+            sel_c};
+}
+
+inline void restore_state(const GameState& s)
+{
+    board = s.board;
+    control_grid = s.control_grid;
+    highlight_moves = s.highlight_moves;
+    current_player = s.current_player;
+    turn_count = s.turn_count;
+    captured_blue_soldiers = s.captured_blue_soldiers;
+    captured_red_soldiers = s.captured_red_soldiers;
+    blue_king_alive = s.blue_king_alive;
+    red_king_alive = s.red_king_alive;
+    has_selection = s.has_selection;
+    sel_r = s.sel_r;
+    sel_c = s.sel_c;
+}
+
+inline bool is_corner(int32_t row, int32_t col)
+{
+    return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
+}
+
+// A new game with every piece taken off and every mark cleared; the corners
+// stay, and the counters and flags keep their new-game values.
+inline void clear_board()
+{
+    new_game_setup();
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
+            if (!is_corner(r, c))
+                board[r][c] = CELL_EMPTY;
+            control_grid[r][c] = CONTROL_NONE;
+        }
+}
+
+// Puts a piece on a square with its side's mark, as if it had moved there.
+inline void put(int32_t row, int32_t col, int32_t cell)
+{
+    board[row][col] = cell;
+    control_grid[row][col] = is_blue_piece(cell) ? CONTROL_BLUE : is_red_piece(cell) ? CONTROL_RED : CONTROL_NONE;
+}
+
+inline int32_t count_cells(int32_t cell)
+{
+    int32_t n = 0;
+    for (const auto& row : board)
+        for (int32_t v : row)
+            n += v == cell;
+    return n;
+}
+
+inline int32_t count_flags(const Grid& grid)
+{
+    int32_t n = 0;
+    for (const auto& row : grid)
+        for (int32_t v : row)
+            n += v != 0;
+    return n;
+}
+
+// Standard output redirected into a pipe. Only for short outputs: a pipe
+// holds 64 KiB and nothing reads it until the capture ends.
+struct StdoutCapture {
+    int saved_fd;
+    int read_fd;
+};
+
+inline StdoutCapture begin_stdout_capture()
+{
+    std::fflush(stdout);
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {-1, -1};
+    const int saved = dup(STDOUT_FILENO);
+    dup2(fds[1], STDOUT_FILENO);
+    close(fds[1]);
+    return {saved, fds[0]};
+}
+
+// Returns the bytes that reached file descriptor 1 during the capture. With
+// `flush_stdio`, whatever still waits in stdout's buffer is pushed out first;
+// without it, only what the code under test flushed itself is seen.
+inline std::string end_stdout_capture(StdoutCapture capture, bool flush_stdio)
+{
+    if (capture.saved_fd < 0)
+        return "<capture failed>";
+    if (flush_stdio)
+        std::fflush(stdout);
+    dup2(capture.saved_fd, STDOUT_FILENO); // closes the pipe's last write end
+    close(capture.saved_fd);
+    std::string text;
+    char chunk[4096];
+    ssize_t n;
+    while ((n = read(capture.read_fd, chunk, sizeof chunk)) > 0)
+        text.append(chunk, static_cast<size_t>(n));
+    close(capture.read_fd);
+    return text;
+}
+
+// Sends standard output to /dev/null for code that prints a line per move;
+// returns the descriptor to give back to restore_stdout.
+inline int silence_stdout()
+{
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    dup2(null_fd, STDOUT_FILENO);
+    close(null_fd);
+    return saved;
+}
+
+inline void restore_stdout(int saved)
+{
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+}
+
+// try_move with what it printed (stdio buffer flushed) kept in `printed`.
+inline int32_t try_move_printing(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col,
+                                 std::string* printed)
+{
+    const StdoutCapture capture = begin_stdout_capture();
+    const int32_t result = try_move(from_row, from_col, to_row, to_col);
+    *printed = end_stdout_capture(capture, true);
+    return result;
+}
