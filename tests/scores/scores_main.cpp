@@ -1,0 +1,15 @@
+// The scores tests need GTK running on a display before any widget exists.
+#include <cstdio>
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!gtk_init_check()) {
+        std::fprintf(stderr, "no display: run through tests/support/with-xvfb.sh\n");
+        return 1;
+    }
+    return RUN_ALL_TESTS();
+}
