@@ -3,7 +3,8 @@
 # a virtual display of its own with the cairo renderer:
 #   - start-up: time from process start to the first painted frame (median
 #     of 5 runs, the programs taking turns, after one unmeasured warm-up run
-#     of each);
+#     of each), and the CPU time the program had used by then, which other
+#     work on the machine disturbs far less;
 #   - resident memory (VmRSS) 2 s after start;
 #   - CPU time used over the next 10 idle seconds, as a share of one core
 #     (utime+stime of all threads, in clock ticks; and the scheduler's
@@ -18,11 +19,11 @@
 # until none is still the black of the empty root window: that is the
 # moment the first frame reached the screen.
 #
-# Usage: bench/figures.sh [BUILD_DIR]   (default: build-figures)
+# Usage: [RUNS=N] bench/figures.sh [BUILD_DIR]   (default: 5 runs, build-figures)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-RUNS=5
+RUNS=${RUNS:-5}
 RSS_AFTER_S=2
 IDLE_S=10
 PROGRAMS=(bare ours bare_text bare_timer)
@@ -42,7 +43,7 @@ measure() { # build directory
   local dir=$1
   local ours=("$dir/tavelorn" -l) bare=("$dir/bare-window") bare_text=("$dir/bare-window-text")
   local bare_timer=("$dir/bare-window-timer")
-  declare -A startup rss ticks ns
+  declare -A startup startup_cpu rss ticks ns
   local name
 
   for name in "${PROGRAMS[@]}"; do
@@ -52,7 +53,10 @@ measure() { # build directory
   for ((run = 0; run < RUNS; run++)); do
     for name in "${PROGRAMS[@]}"; do
       local -n command=$name
-      startup[$name]+="$("$dir/first-frame" "${command[@]}") "
+      local wall cpu
+      read -r wall cpu < <("$dir/first-frame" "${command[@]}")
+      startup[$name]+="$wall "
+      startup_cpu[$name]+="$cpu "
     done
   done
 
@@ -73,27 +77,31 @@ measure() { # build directory
 
   local hz
   hz=$(getconf CLK_TCK)
-  echo "Start-up to first frame, each run (ms):"
+  echo "Start-up to first frame, each run (ms elapsed / ms of CPU):"
   for name in "${PROGRAMS[@]}"; do
-    printf '  %-14s %s\n' "${TITLE[$name]}" "${startup[$name]}"
+    printf '  %-14s %s / %s\n' "${TITLE[$name]}" "${startup[$name]}" "${startup_cpu[$name]}"
   done
   echo
-  local titles=() medians=() kib=() tick_pct=() ns_pct=()
+  local titles=() medians=() cpu_medians=() kib=() tick_pct=() ns_pct=()
   for name in "${PROGRAMS[@]}"; do
     titles+=("${TITLE[$name]}")
     medians+=("$(median ${startup[$name]})")
+    cpu_medians+=("$(median ${startup_cpu[$name]})")
     kib+=("${rss[$name]}")
     tick_pct+=("$(awk -v t="${ticks[$name]}" -v hz="$hz" -v s="$IDLE_S" 'BEGIN {printf "%.3f", 100 * t / hz / s}')")
     ns_pct+=("$(awk -v n="${ns[$name]}" -v s="$IDLE_S" 'BEGIN {printf "%.4f", 100 * n / 1e9 / s}')")
   done
   row "" "${titles[@]}"
   row "start-up to first frame, median (ms)" "${medians[@]}"
+  row "CPU used until then, median (ms)" "${cpu_medians[@]}"
   row "resident memory after ${RSS_AFTER_S} s (KiB)" "${kib[@]}"
   row "CPU in ${IDLE_S} idle s, utime+stime (%)" "${tick_pct[@]}"
   row "CPU in ${IDLE_S} idle s, scheduler (%)" "${ns_pct[@]}"
   echo
-  awk -v ours="${medians[1]}" -v bare="${medians[0]}" -v cpu="${ns_pct[1]}" 'BEGIN {
-    printf "tavelorn start-up: %+.1f %% against the bare window (goal: within 10 %%)\n", 100 * (ours / bare - 1)
+  awk -v ours="${medians[1]}" -v bare="${medians[0]}" -v ours_cpu="${cpu_medians[1]}" \
+    -v bare_cpu="${cpu_medians[0]}" -v cpu="${ns_pct[1]}" 'BEGIN {
+    printf "tavelorn start-up: %+.1f %% against the bare window (goal: within 10 %%)", 100 * (ours / bare - 1)
+    printf "; CPU until the first frame: %+.1f %%\n", 100 * (ours_cpu / bare_cpu - 1)
     printf "tavelorn idle CPU: %.4f %% of one core (goal: under 0.1 %%)\n", cpu }'
   echo "(utime+stime counts whole ticks of 1/$hz s: over ${IDLE_S} s one tick is" \
     "$(awk -v hz="$hz" -v s="$IDLE_S" 'BEGIN {printf "%.3f", 100 / hz / s}') %)"
@@ -117,8 +125,10 @@ cc -O2 -Wall -Wextra -o "$dir/first-frame" bench/first_frame.c -lX11
 echo "== Window figures (Xvfb, GSK_RENDERER=cairo) =="
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-# -br: a black root window, so that unpainted parts of a window read as black.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+# -br: a black root window, so that unpainted parts of a window read as black;
+# -noreset: no server reset (and refused connections) each time the last
+# client leaves, between two runs.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -noreset -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$fifo"' EXIT
 read -r -t 20 display <"$fifo"
