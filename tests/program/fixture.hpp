@@ -1,0 +1,57 @@
+// What every test of the real program shares: nothing it started outlives it,
+// and a window closed as a user would ends the program cleanly.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "program.hpp"
+
+constexpr const char* LAST_LINE_OK = "[DEBUG][MAIN] Application terminée avec le statut: 0";
+
+class ProgramTest : public testing::Test {
+  protected:
+    void TearDown() override { end_all_programs(); }
+};
+
+// Closes the window with WM_DELETE_WINDOW and expects the clean end: status 0,
+// the status line last on standard output, nothing from the sanitizers.
+inline void expect_clean_close(Program& p, const std::string& window_id)
+{
+    EXPECT_EQ(close_and_wait(p, window_id), 0) << "standard error:\n" << p.err;
+    const std::vector<std::string> lines = out_lines(p);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), LAST_LINE_OK);
+    EXPECT_EQ(p.err.find("Sanitizer"), std::string::npos) << p.err;
+}
+
+// Ends a program that may either have stopped by itself or opened a window
+// (a port that happened to be in use, for example): closes that window.
+inline void finish_program(Program& p)
+{
+    const std::string id = find_game_window(p);
+    if (!id.empty())
+        close_and_wait(p, id);
+    else
+        wait_exit(p);
+}
+
+// Colours of the board as they reach the screen (0-255 per channel)
+constexpr Rgb BACKGROUND{26, 26, 26};
+constexpr Rgb WHITE{255, 255, 255};
+constexpr Rgb BLUE_DISC{26, 77, 230};
+constexpr Rgb RED_DISC{204, 26, 26};
+constexpr Rgb EMBLEM_GREY{128, 128, 128};
+constexpr Rgb BLUE_TINT{32, 45, 83}; // a quarter of (0.2, 0.4, 1.0) over the background
+constexpr Rgb RED_TINT{83, 32, 32};  // a quarter of (1.0, 0.2, 0.2) over the background
+constexpr int COLOUR_TOLERANCE = 3;
+
+// Board-widget coordinates of a point inside a square, `dx`, `dy` from its
+// top-left corner.
+inline int square_origin(int index) { return 30 + 52 * index; }
+
+inline void expect_board_colour(const Image& image, const GameWindow& w, int bx, int by, Rgb want, const char* what)
+{
+    const Rgb got = board_pixel(image, w, bx, by);
+    EXPECT_TRUE(near(got, want, COLOUR_TOLERANCE))
+        << what << " at board (" << bx << "," << by << "): " << describe(got) << ", expected " << describe(want);
+}

@@ -1,0 +1,580 @@
+// Driving the real game program from a test: processes on pipes, xdotool,
+// screenshots and loopback sockets. See program.hpp.
+#include "program.hpp"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+static std::deque<Program> programs;
+
+// ---------------------------------------------------------------------------
+// Time
+
+static long long now_ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+static void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// ---------------------------------------------------------------------------
+// Processes
+
+// Starts `path` with `argv`, standard output and error on pipes, standard
+// input from /dev/null; `search` looks the path up on PATH.
+static bool spawn(Program& p, const std::string& path, const std::vector<std::string>& argv, bool search)
+{
+    int out_pipe[2], err_pipe[2];
+    if (pipe2(out_pipe, O_CLOEXEC) != 0)
+        return false;
+    if (pipe2(err_pipe, O_CLOEXEC) != 0) {
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const int rc = search ? posix_spawnp(&p.pid, path.c_str(), &actions, nullptr, args.data(), environ)
+                          : posix_spawn(&p.pid, path.c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (rc != 0) {
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        p.pid = -1;
+        p.ended = true;
+        return false;
+    }
+    p.out_fd = out_pipe[0];
+    p.err_fd = err_pipe[0];
+    fcntl(p.out_fd, F_SETFL, fcntl(p.out_fd, F_GETFL) | O_NONBLOCK);
+    fcntl(p.err_fd, F_SETFL, fcntl(p.err_fd, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+// Reads what the descriptor holds now; closes it at the end of the stream.
+static void drain(int& fd, std::string& into)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            into.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0) {
+            close(fd);
+            fd = -1;
+        }
+        return;
+    }
+}
+
+static void reap(Program& p)
+{
+    if (p.ended || p.pid <= 0)
+        return;
+    int st = 0;
+    if (waitpid(p.pid, &st, WNOHANG) != p.pid)
+        return;
+    p.ended = true;
+    p.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+}
+
+// Waits up to `ms` for output, reads it, and notices the end of the program.
+static void pump(Program& p, int ms)
+{
+    pollfd fds[2];
+    int n = 0;
+    if (p.out_fd >= 0)
+        fds[n++] = {p.out_fd, POLLIN, 0};
+    if (p.err_fd >= 0)
+        fds[n++] = {p.err_fd, POLLIN, 0};
+    if (n > 0)
+        poll(fds, static_cast<nfds_t>(n), ms);
+    else if (!p.ended)
+        sleep_ms(ms < 20 ? ms : 20);
+    if (p.out_fd >= 0)
+        drain(p.out_fd, p.out);
+    if (p.err_fd >= 0)
+        drain(p.err_fd, p.err);
+    reap(p);
+}
+
+static void close_pipes(Program& p)
+{
+    if (p.out_fd >= 0)
+        close(p.out_fd);
+    if (p.err_fd >= 0)
+        close(p.err_fd);
+    p.out_fd = p.err_fd = -1;
+}
+
+// Output written just before the end may still sit in the pipes.
+static void drain_after_end(Program& p)
+{
+    const long long deadline = now_ms() + 500;
+    while ((p.out_fd >= 0 || p.err_fd >= 0) && now_ms() < deadline)
+        pump(p, 50);
+}
+
+static int wait_end(Program& p, int timeout_ms)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    while (!p.ended && now_ms() < deadline)
+        pump(p, 50);
+    if (!p.ended) {
+        kill(p.pid, SIGKILL);
+        int st = 0;
+        waitpid(p.pid, &st, 0);
+        p.ended = true;
+        p.status = 128 + SIGKILL;
+        close_pipes(p);
+        return -1;
+    }
+    drain_after_end(p);
+    close_pipes(p);
+    return p.status;
+}
+
+Program& start_program(const std::vector<std::string>& args, const char* argv0)
+{
+    programs.emplace_back();
+    Program& p = programs.back();
+    std::vector<std::string> argv{argv0 ? argv0 : TAVELORN_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    spawn(p, TAVELORN_PROGRAM, argv, false);
+    return p;
+}
+
+int wait_exit(Program& p, int timeout_ms) { return wait_end(p, timeout_ms); }
+
+void end_all_programs()
+{
+    for (Program& p : programs) {
+        if (!p.ended && p.pid > 0) {
+            kill(p.pid, SIGKILL);
+            int st = 0;
+            waitpid(p.pid, &st, 0);
+            p.ended = true;
+        }
+        close_pipes(p);
+    }
+    programs.clear();
+}
+
+void read_output_for(Program& p, int ms)
+{
+    const long long deadline = now_ms() + ms;
+    while (now_ms() < deadline && !(p.ended && p.out_fd < 0 && p.err_fd < 0))
+        pump(p, static_cast<int>(deadline - now_ms()));
+}
+
+bool has_ended(Program& p)
+{
+    pump(p, 0);
+    if (p.ended)
+        drain_after_end(p);
+    return p.ended;
+}
+
+std::vector<std::string> out_lines(const Program& p)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = p.out.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(p.out.substr(start, end - start));
+    return lines;
+}
+
+std::vector<std::string> out_lines_starting(const Program& p, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : out_lines(p))
+        if (line.rfind(prefix, 0) == 0)
+            found.push_back(line);
+    return found;
+}
+
+int count_line(const Program& p, const std::string& line)
+{
+    int count = 0;
+    for (const std::string& l : out_lines(p))
+        count += l == line;
+    return count;
+}
+
+bool wait_line(Program& p, const std::string& line, int timeout_ms, int occurrence)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    for (;;) {
+        if (count_line(p, line) >= occurrence)
+            return true;
+        // Once the end is noticed its last output has been read.
+        if (p.ended || now_ms() >= deadline)
+            return false;
+        pump(p, 50);
+        if (p.ended)
+            drain_after_end(p);
+    }
+}
+
+bool wait_line_starting(Program& p, const std::string& prefix, int timeout_ms)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    for (;;) {
+        if (!out_lines_starting(p, prefix).empty())
+            return true;
+        if (p.ended || now_ms() >= deadline)
+            return false;
+        pump(p, 50);
+        if (p.ended)
+            drain_after_end(p);
+    }
+}
+
+int run_tool(const std::vector<std::string>& argv, std::string* out, int timeout_ms)
+{
+    Program tool;
+    if (!spawn(tool, argv[0], argv, true))
+        return -1;
+    const int status = wait_end(tool, timeout_ms);
+    if (out)
+        *out = tool.out;
+    return status;
+}
+
+// ---------------------------------------------------------------------------
+// Windows
+
+static std::vector<std::string> words(const std::string& text)
+{
+    std::vector<std::string> found;
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        found.push_back(w);
+    return found;
+}
+
+std::string find_game_window(Program& p, int timeout_ms)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    const std::string pid = std::to_string(p.pid);
+    for (;;) {
+        std::string out;
+        run_tool({"xdotool", "search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Tavelorn"}, &out);
+        const std::vector<std::string> ids = words(out);
+        if (!ids.empty())
+            return ids.front();
+        if (now_ms() >= deadline || has_ended(p))
+            return "";
+        sleep_ms(100);
+    }
+}
+
+std::vector<std::string> visible_windows(const Program& p)
+{
+    std::string out;
+    run_tool({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(p.pid)}, &out);
+    std::vector<std::string> shown;
+    for (const std::string& id : words(out)) {
+        const Rect r = window_rect(id);
+        if (r.width > 1 && r.height > 1)
+            shown.push_back(id);
+    }
+    return shown;
+}
+
+std::string window_name(const std::string& id)
+{
+    std::string out;
+    run_tool({"xdotool", "getwindowname", id}, &out);
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+Rect window_rect(const std::string& id)
+{
+    std::string out;
+    Rect r;
+    run_tool({"xdotool", "getwindowgeometry", "--shell", id}, &out);
+    for (const std::string& w : words(out)) {
+        const size_t eq = w.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = w.substr(0, eq);
+        const int value = std::atoi(w.c_str() + eq + 1);
+        if (key == "X")
+            r.x = value;
+        else if (key == "Y")
+            r.y = value;
+        else if (key == "WIDTH")
+            r.width = value;
+        else if (key == "HEIGHT")
+            r.height = value;
+    }
+    return r;
+}
+
+bool move_window(const std::string& id, int x, int y)
+{
+    return run_tool({"xdotool", "windowmove", "--sync", id, std::to_string(x), std::to_string(y)}) == 0;
+}
+
+bool raise_window(const std::string& id) { return run_tool({"xdotool", "windowraise", id}) == 0; }
+
+bool click_window(const std::string& id, int x, int y)
+{
+    return run_tool({"xdotool", "mousemove", "--window", id, std::to_string(x), std::to_string(y), "click", "1"}) == 0;
+}
+
+bool close_window(const std::string& id) { return run_tool({CLOSE_WINDOW_TOOL, id}) == 0; }
+
+int close_and_wait(Program& p, const std::string& window_id, int timeout_ms)
+{
+    if (!close_window(window_id))
+        return -1;
+    return wait_exit(p, timeout_ms);
+}
+
+// ---------------------------------------------------------------------------
+// Screenshots
+
+static bool screen_size(int* width, int* height)
+{
+    static int w = 0, h = 0;
+    if (w == 0) {
+        std::string out;
+        run_tool({"xdotool", "getdisplaygeometry"}, &out);
+        const std::vector<std::string> dims = words(out);
+        if (dims.size() != 2)
+            return false;
+        w = std::atoi(dims[0].c_str());
+        h = std::atoi(dims[1].c_str());
+    }
+    *width = w;
+    *height = h;
+    return w > 0 && h > 0;
+}
+
+bool take_screenshot(Image& image)
+{
+    if (!screen_size(&image.width, &image.height))
+        return false;
+    if (run_tool({"import", "-window", "root", "-depth", "8", "rgb:-"}, &image.rgb) != 0)
+        return false;
+    return image.rgb.size() == static_cast<size_t>(image.width) * image.height * 3;
+}
+
+Rgb pixel(const Image& image, int x, int y)
+{
+    if (x < 0 || y < 0 || x >= image.width || y >= image.height)
+        return {-1, -1, -1};
+    const size_t at = (static_cast<size_t>(y) * image.width + x) * 3;
+    const auto byte = [&](size_t i) { return static_cast<int>(static_cast<unsigned char>(image.rgb[at + i])); };
+    return {byte(0), byte(1), byte(2)};
+}
+
+bool near(Rgb a, Rgb b, int tolerance)
+{
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+std::string describe(Rgb c)
+{
+    return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
+}
+
+// ---------------------------------------------------------------------------
+// The game window's board
+
+static constexpr int GRID_FIRST_PX = 30;  // first grid line, board coordinates
+static constexpr int GRID_LENGTH_PX = 468; // from the first line to the last
+static constexpr int CELL_PX = 52;
+
+static bool is_white(Rgb c) { return c.r >= 250 && c.g >= 250 && c.b >= 250; }
+
+// The first pixel of a white run at least `length` long in row `y` of the
+// rectangle, or -1.
+static int white_run(const Image& image, const Rect& area, int y, int length)
+{
+    int run = 0;
+    for (int x = area.x; x < area.x + area.width; ++x) {
+        run = is_white(pixel(image, x, y)) ? run + 1 : 0;
+        if (run >= length)
+            return x - run + 1;
+    }
+    return -1;
+}
+
+bool find_board(const Image& image, const Rect& window, int* board_x, int* board_y)
+{
+    // The grid's top line is 4 pixels wide around y = 30: its first row is 28.
+    for (int y = window.y; y < window.y + window.height; ++y) {
+        const int x = white_run(image, window, y, GRID_LENGTH_PX - 8);
+        if (x < 0)
+            continue;
+        *board_x = x - GRID_FIRST_PX;
+        *board_y = y - (GRID_FIRST_PX - 2);
+        // The left line runs down from there.
+        return is_white(pixel(image, *board_x + GRID_FIRST_PX - 1, *board_y + GRID_FIRST_PX + 100));
+    }
+    return false;
+}
+
+bool locate_board(GameWindow& w, int timeout_ms)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    for (;;) {
+        Image image;
+        w.rect = window_rect(w.id);
+        if (take_screenshot(image) && find_board(image, w.rect, &w.board_x, &w.board_y))
+            return true;
+        if (now_ms() >= deadline)
+            return false;
+        sleep_ms(100);
+    }
+}
+
+bool open_game_window(Program& p, GameWindow& w, int timeout_ms)
+{
+    w.id = find_game_window(p, timeout_ms);
+    return !w.id.empty() && locate_board(w, timeout_ms);
+}
+
+int square_centre(int index) { return GRID_FIRST_PX + CELL_PX * index + CELL_PX / 2; }
+
+Rgb board_pixel(const Image& image, const GameWindow& w, int bx, int by)
+{
+    return pixel(image, w.board_x + bx, w.board_y + by);
+}
+
+bool press_board(const GameWindow& w, int bx, int by)
+{
+    return click_window(w.id, w.board_x - w.rect.x + bx, w.board_y - w.rect.y + by);
+}
+
+bool press_square(const GameWindow& w, int row, int col)
+{
+    return press_board(w, square_centre(col), square_centre(row));
+}
+
+bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    for (;;) {
+        if (take_screenshot(image) && near(board_pixel(image, w, bx, by), want, 6))
+            return true;
+        if (now_ms() >= deadline)
+            return false;
+        sleep_ms(100);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Loopback sockets
+
+static int bound_port(int fd)
+{
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return -1;
+    return ntohs(addr.sin_port);
+}
+
+int listen_any(int* port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4) != 0) {
+        close(fd);
+        return -1;
+    }
+    *port = bound_port(fd);
+    return fd;
+}
+
+int unused_port()
+{
+    int port = -1;
+    const int fd = listen_any(&port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
+int connect_local(int port, int timeout_ms)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (;;) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return -1;
+        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+            return fd;
+        close(fd);
+        if (now_ms() >= deadline)
+            return -1;
+        sleep_ms(50);
+    }
+}
+
+bool send_text(int fd, const std::string& text)
+{
+    return send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+}
+
+int start_server(Program*& server)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const int port = unused_port();
+        Program& p = start_program({"-s", std::to_string(port)});
+        server = &p;
+        const std::string listening =
+            "[DEBUG][NETWORK] Server listening on port " + std::to_string(port) + " (non-blocking)";
+        if (wait_line(p, listening))
+            return port;
+        if (!p.ended)
+            return -1;
+        // Someone took the port in between: try another.
+    }
+    return -1;
+}

@@ -1,0 +1,149 @@
+// Drives the real game program from a test: starts it with its output on
+// pipes, reads its lines as they come, waits for its end with a bound, and
+// works its windows from outside as a user would (xdotool presses, close
+// requests, screenshots read back pixel by pixel). Every wait is bounded.
+//
+// The paths of the program under test and of the close-window tool, and the
+// base application identifier, come from the build as TAVELORN_PROGRAM,
+// CLOSE_WINDOW_TOOL and TAVELORN_APP_ID.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// Bounds of the waits, generous enough for a sanitizer build on a busy machine
+constexpr int WINDOW_WAIT_MS = 30000; // a window appears, or its board is drawn
+constexpr int LINE_WAIT_MS = 15000;   // an expected line arrives
+constexpr int EXIT_WAIT_MS = 20000;   // the program ends
+constexpr int QUIET_MS = 600;         // how long "nothing more happens" is watched
+
+// ---------------------------------------------------------------------------
+// Programs
+
+// A started program and everything it has written so far. Programs live in a
+// pool of the support library until `end_all_programs`, so a test may keep
+// references to them and still leave nothing running when it fails early.
+struct Program {
+    pid_t pid = -1;
+    int out_fd = -1;
+    int err_fd = -1;
+    std::string out;  // standard output so far
+    std::string err;  // standard error so far
+    int status = -1;  // exit status once ended; 128 + signal when killed
+    bool ended = false;
+};
+
+// Starts the game program with `args` after its name; argv[0] is the
+// program's path unless `argv0` is given.
+Program& start_program(const std::vector<std::string>& args, const char* argv0 = nullptr);
+// Waits for the end of the program, gathering its output; kills it when the
+// time is up. Returns its exit status, or -1 when it had to be killed.
+int wait_exit(Program& p, int timeout_ms = EXIT_WAIT_MS);
+// Kills and reaps every program still running, closes every pipe.
+void end_all_programs();
+
+// Gathers output for `ms` milliseconds (or until the program has ended).
+void read_output_for(Program& p, int ms);
+// Reads what the program has written and tells whether it has ended.
+bool has_ended(Program& p);
+// Waits until standard output holds `line` as a whole line `occurrence` times.
+bool wait_line(Program& p, const std::string& line, int timeout_ms = LINE_WAIT_MS, int occurrence = 1);
+// Waits until standard output holds a whole line starting with `prefix`.
+bool wait_line_starting(Program& p, const std::string& prefix, int timeout_ms = LINE_WAIT_MS);
+// The whole lines of standard output so far, without their line ends.
+std::vector<std::string> out_lines(const Program& p);
+std::vector<std::string> out_lines_starting(const Program& p, const std::string& prefix);
+int count_line(const Program& p, const std::string& line);
+
+// Runs a helper tool found on PATH (or by path), waits for its end and returns
+// its exit status (-1 on a timeout); its standard output goes to `out`.
+int run_tool(const std::vector<std::string>& argv, std::string* out = nullptr, int timeout_ms = 10000);
+
+// ---------------------------------------------------------------------------
+// Windows
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The program's visible game window (its title starts with "Tavelorn"), or ""
+// when none appears in time.
+std::string find_game_window(Program& p, int timeout_ms = WINDOW_WAIT_MS);
+// Every visible window of the program, leaving out GTK's 1 x 1 helpers.
+std::vector<std::string> visible_windows(const Program& p);
+std::string window_name(const std::string& id);
+Rect window_rect(const std::string& id);
+bool move_window(const std::string& id, int x, int y);
+bool raise_window(const std::string& id);
+// Presses the primary button at window-relative coordinates.
+bool click_window(const std::string& id, int x, int y);
+// Sends WM_DELETE_WINDOW, as a window manager's close button does.
+bool close_window(const std::string& id);
+
+// ---------------------------------------------------------------------------
+// Screenshots
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+
+struct Image {
+    int width = 0, height = 0;
+    std::string rgb; // 3 bytes per pixel, row by row
+};
+
+bool take_screenshot(Image& image);
+Rgb pixel(const Image& image, int x, int y);
+bool near(Rgb a, Rgb b, int tolerance);
+std::string describe(Rgb c);
+
+// ---------------------------------------------------------------------------
+// The game window's board
+
+// A game window and where its board widget's (0, 0) lies on the screen.
+struct GameWindow {
+    std::string id;
+    Rect rect;
+    int board_x = 0, board_y = 0;
+};
+
+// Finds the board of a window in a screenshot by the grid's top line (a run of
+// white 468 pixels long, the first such run from the top of the window).
+bool find_board(const Image& image, const Rect& window, int* board_x, int* board_y);
+// Waits for the program's game window and for its board on screen.
+bool open_game_window(Program& p, GameWindow& w, int timeout_ms = WINDOW_WAIT_MS);
+// Reads the window's place again and finds its board anew (after a move).
+bool locate_board(GameWindow& w, int timeout_ms = WINDOW_WAIT_MS);
+
+// Board-widget coordinates of the centre of a square.
+int square_centre(int index);
+// A pixel of the board, in the board widget's coordinates.
+Rgb board_pixel(const Image& image, const GameWindow& w, int bx, int by);
+// Presses the board at board-widget coordinates, or at a square's centre.
+bool press_board(const GameWindow& w, int bx, int by);
+bool press_square(const GameWindow& w, int row, int col);
+// Takes screenshots until the board pixel is near `want`; the last screenshot
+// stays in `image` for more checks.
+bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms = LINE_WAIT_MS);
+
+// Closes the window as a user would and returns the program's exit status.
+int close_and_wait(Program& p, const std::string& window_id, int timeout_ms = EXIT_WAIT_MS);
+
+// ---------------------------------------------------------------------------
+// Loopback sockets
+
+// A listening socket on 0.0.0.0 (where the game's server binds) at a port the
+// system chose, or -1.
+int listen_any(int* port);
+// A port nothing listens on right now.
+int unused_port();
+// A blocking socket connected to 127.0.0.1:port, or -1; retries until the
+// time is up.
+int connect_local(int port, int timeout_ms = LINE_WAIT_MS);
+bool send_text(int fd, const std::string& text);
+
+// Starts a server instance on a port nothing uses and waits for it to listen;
+// returns its port, or -1 (and `server` then points at the last attempt).
+int start_server(Program*& server);
