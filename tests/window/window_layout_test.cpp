@@ -32,7 +32,7 @@ GtkWindow* game_window_of()
     return GTK_WINDOW(gtk_widget_get_root(drawing_area));
 }
 
-const char* title_seen = nullptr;
+char* title_seen = nullptr;
 
 void record_title(GtkApplication*)
 {
@@ -48,7 +48,7 @@ std::string title_with_link(int32_t socket_fd, int32_t server)
     network_socket = -1;
     is_server = 0;
     std::string title = title_seen ? title_seen : "";
-    g_free(const_cast<char*>(title_seen));
+    g_free(title_seen);
     title_seen = nullptr;
     return title;
 }
