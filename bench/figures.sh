@@ -145,8 +145,8 @@ echo "== Window figures (Xvfb, GSK_RENDERER=cairo) =="
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 # -br: a black root window, so that unpainted parts of a window read as black;
-# -noreset: no server reset (and refused connections) each time the last
-# client leaves, between two runs.
+# -noreset: the server keeps its state between two runs instead of resetting
+# each time its last client leaves.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -noreset -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$fifo"' EXIT
