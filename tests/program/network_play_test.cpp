@@ -116,3 +116,20 @@ TEST_F(NetworkPlay, ServerTakesANewClientAfterOneLeavesMidGame)
     expect_clean_close(second, second_window.id);
     expect_clean_close(*server, server_window.id);
 }
+
+TEST_F(NetworkPlay, ClientPlaysOnAloneAfterTheServerLeaves)
+{
+    GameWindow client_window;
+    Program& client = *start_client(client_window, 1);
+    expect_clean_close(*server, server_window.id);
+    EXPECT_TRUE(wait_line(client, "[DEBUG][NETWORK] Connection closed")) << client.out;
+
+    ASSERT_TRUE(press_square(client_window, 2, 2));
+    ASSERT_TRUE(press_square(client_window, 4, 2));
+    EXPECT_TRUE(wait_line(client, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << client.out;
+    read_output_for(client, QUIET_MS);
+    EXPECT_TRUE(out_lines_starting(client, "[DEBUG][NETWORK] Sent move").empty()) << client.out;
+    EXPECT_TRUE(out_lines_starting(client, "[ERROR]").empty()) << client.out;
+    EXPECT_EQ(window_name(client_window.id), "Tavelorn - Client");
+    expect_clean_close(client, client_window.id);
+}

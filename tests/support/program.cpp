@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -165,8 +167,18 @@ static int wait_end(Program& p, int timeout_ms)
     return p.status;
 }
 
+// An X server resets when its last client leaves and refuses connections
+// while it does: a program started at that moment could not open its window.
+// One connection held for the whole run keeps the display up between programs.
+static void hold_display()
+{
+    static Display* held = XOpenDisplay(nullptr);
+    (void)held;
+}
+
 Program& start_program(const std::vector<std::string>& args, const char* argv0)
 {
+    hold_display();
     programs.emplace_back();
     Program& p = programs.back();
     std::vector<std::string> argv{argv0 ? argv0 : TAVELORN_PROGRAM};
@@ -263,6 +275,7 @@ bool wait_line_starting(Program& p, const std::string& prefix, int timeout_ms)
 
 int run_tool(const std::vector<std::string>& argv, std::string* out, int timeout_ms)
 {
+    hold_display();
     Program tool;
     if (!spawn(tool, argv[0], argv, true))
         return -1;

@@ -1,0 +1,96 @@
+// The end of a game on the real program: a server instance whose peer is a
+// plain socket of the test, sending move texts for both sides until Blue
+// takes Red's king. The alert appears, the board takes no more presses, and a
+// move still received is applied and brings the alert up again.
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "fixture.hpp"
+
+// Waits until the program shows `count` windows (the game's and its alerts).
+static bool wait_window_count(Program& p, size_t count, int timeout_ms = WINDOW_WAIT_MS)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        read_output_for(p, 100);
+        if (visible_windows(p).size() == count)
+            return true;
+    }
+    return false;
+}
+
+// Blue clears row 7 for Red's king, which walks out to (7,2); Blue's soldier
+// then runs down column C to (6,2) and takes the king in front of it, with
+// nothing of Red's behind it on (8,2).
+static const char* const KING_HUNT[][2] = {
+    {"D9I9", "[LOG] Bleu déplace Soldat de (0,3) vers (0,8)"},
+    {"F2A2", "[LOG] Rouge déplace Soldat de (7,5) vers (7,0)"},
+    {"D8I8", "[LOG] Bleu déplace Soldat de (1,3) vers (1,8)"},
+    {"G2B2", "[LOG] Rouge déplace Soldat de (7,6) vers (7,1)"},
+    {"A6A5", "[LOG] Bleu déplace Soldat de (3,0) vers (4,0)"},
+    {"H2C2", "[LOG] Rouge déplace Roi de (7,7) vers (7,2)"},
+    {"C7C3", "[LOG] Bleu déplace Soldat de (2,2) vers (6,2)"},
+};
+
+using EndOfGame = ProgramTest;
+
+TEST_F(EndOfGame, BoardStopsButReceivedMovesStillApplyAndRaiseTheAlertAgain)
+{
+    Program* server = nullptr;
+    const int port = start_server(server);
+    ASSERT_GT(port, 0) << (server ? server->out + server->err : "");
+    GameWindow w;
+    ASSERT_TRUE(open_game_window(*server, w)) << server->out << server->err;
+    const int peer = connect_local(port);
+    ASSERT_GE(peer, 0);
+    ASSERT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Client connected!")) << server->out;
+
+    std::vector<std::string> logs;
+    for (const auto& move : KING_HUNT) {
+        ASSERT_TRUE(send_text(peer, move[0]));
+        logs.push_back(move[1]);
+    }
+    ASSERT_TRUE(wait_line(*server, logs.back())) << server->out;
+    EXPECT_EQ(out_lines_starting(*server, "[LOG]"), logs);
+    ASSERT_TRUE(wait_window_count(*server, 2)) << "no alert; windows: " << visible_windows(*server).size();
+
+    // The king's square is empty and unmarked; the capturing soldier stands above it.
+    Image image;
+    EXPECT_TRUE(wait_board_pixel(image, w, square_centre(2), square_centre(6), BLUE_DISC));
+    expect_board_colour(image, w, square_centre(2), square_centre(7), BACKGROUND, "king's square");
+
+    // Red is to move, but presses on the board do nothing any more. (The
+    // alert, at the top of the screen, leaves those squares in sight.)
+    for (const std::string& id : visible_windows(*server)) {
+        const Rect a = window_rect(id);
+        const int x = w.board_x + square_centre(7), top = w.board_y + square_centre(4);
+        const bool hides = x >= a.x && x < a.x + a.width && a.y + a.height > top;
+        EXPECT_TRUE(id == w.id || !hides) << "the alert hides the squares pressed";
+    }
+    ASSERT_TRUE(press_square(w, 5, 7));
+    ASSERT_TRUE(press_square(w, 4, 7));
+    read_output_for(*server, QUIET_MS);
+
+    // A move from the peer is still applied, and the alert shows again.
+    ASSERT_TRUE(send_text(peer, "G3G5"));
+    logs.push_back("[LOG] Rouge déplace Soldat de (6,6) vers (4,6)");
+    ASSERT_TRUE(wait_line(*server, logs.back())) << server->out;
+    EXPECT_EQ(count_line(*server, "[DEBUG][GUI] Applying received move: (6,6) -> (4,6)"), 1);
+    EXPECT_TRUE(wait_window_count(*server, 3)) << "windows: " << visible_windows(*server).size();
+    read_output_for(*server, QUIET_MS);
+    EXPECT_EQ(out_lines_starting(*server, "[LOG]"), logs);
+    EXPECT_TRUE(wait_board_pixel(image, w, square_centre(6), square_centre(4), RED_DISC));
+
+    // A modal alert holds back the close requests of the windows under it:
+    // dismiss the alerts one by one first.
+    for (size_t shown = 3; shown > 1; --shown) {
+        for (const std::string& id : visible_windows(*server))
+            if (id != w.id && close_window(id) && wait_window_count(*server, shown - 1, 2000))
+                break;
+        ASSERT_TRUE(wait_window_count(*server, shown - 1, 2000)) << "an alert stays open";
+    }
+    expect_clean_close(*server, w.id);
+    close(peer);
+}
