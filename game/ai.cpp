@@ -86,8 +86,9 @@ int32_t ai_option_move()
 // Moves
 
 // The source comes from the first draw and the destination from the listing
-// that follows; within one second both concern the same piece. When they do
-// not, the rules refuse the move and nothing changes.
+// that follows; within one second both concern the same piece. When the
+// clock turns in between they may not, and the rules then apply the move
+// only if it is legal for the source piece; otherwise nothing changes.
 int32_t ai_move()
 {
     const int32_t pieces = ai_option_piece();
