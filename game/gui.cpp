@@ -35,10 +35,20 @@ static GtkWidget* markup_label(const char* markup)
     return label;
 }
 
-static GtkWidget* side_column()
+static constexpr const char* SCORE_MARKUP = "<span size='16000' foreground='white'>Contrôle: 0 | Soldats: 0</span>";
+static constexpr const char* TURN_MARKUP = "<span size='16000' foreground='white'>Tour: 0</span>";
+
+// A side's column: its title, then its score and turn labels, each stored in
+// its reference as soon as it exists.
+static GtkWidget* side_column(const char* title_markup, GtkWidget** score_label, GtkWidget** turn_label)
 {
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_box_set_spacing(GTK_BOX(column), 20);
+    gtk_box_append(GTK_BOX(column), markup_label(title_markup));
+    *score_label = markup_label(SCORE_MARKUP);
+    *turn_label = markup_label(TURN_MARKUP);
+    gtk_box_append(GTK_BOX(column), *score_label);
+    gtk_box_append(GTK_BOX(column), *turn_label);
     return column;
 }
 
@@ -50,9 +60,6 @@ static void forget_window(GtkWidget*, gpointer)
     blue_score_label = blue_turn_label = turn_center_label = nullptr;
     drawing_area = red_score_label = red_turn_label = nullptr;
 }
-
-static constexpr const char* SCORE_MARKUP = "<span size='16000' foreground='white'>Contrôle: 0 | Soldats: 0</span>";
-static constexpr const char* TURN_MARKUP = "<span size='16000' foreground='white'>Tour: 0</span>";
 
 void gui_activate(GtkApplication* app, gpointer)
 {
@@ -74,14 +81,9 @@ void gui_activate(GtkApplication* app, gpointer)
     gtk_window_set_child(GTK_WINDOW(window), row_box);
 
     // Blue column
-    GtkWidget* blue_column = side_column();
+    GtkWidget* blue_column = side_column("<span size='20000' weight='bold' foreground='#1E90FF'>Joueur Bleu</span>",
+                                         &blue_score_label, &blue_turn_label);
     gtk_widget_set_margin_start(blue_column, 20);
-    gtk_box_append(GTK_BOX(blue_column),
-                   markup_label("<span size='20000' weight='bold' foreground='#1E90FF'>Joueur Bleu</span>"));
-    blue_score_label = markup_label(SCORE_MARKUP);
-    blue_turn_label = markup_label(TURN_MARKUP);
-    gtk_box_append(GTK_BOX(blue_column), blue_score_label);
-    gtk_box_append(GTK_BOX(blue_column), blue_turn_label);
 
     // Centre column: side to move above the board
     GtkWidget* centre_column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
@@ -94,14 +96,9 @@ void gui_activate(GtkApplication* app, gpointer)
     gtk_box_append(GTK_BOX(centre_column), drawing_area);
 
     // Red column
-    GtkWidget* red_column = side_column();
+    GtkWidget* red_column = side_column("<span size='20000' weight='bold' foreground='#FF3030'>Joueur Rouge</span>",
+                                        &red_score_label, &red_turn_label);
     gtk_widget_set_margin_end(red_column, 20);
-    gtk_box_append(GTK_BOX(red_column),
-                   markup_label("<span size='20000' weight='bold' foreground='#FF3030'>Joueur Rouge</span>"));
-    red_score_label = markup_label(SCORE_MARKUP);
-    red_turn_label = markup_label(TURN_MARKUP);
-    gtk_box_append(GTK_BOX(red_column), red_score_label);
-    gtk_box_append(GTK_BOX(red_column), red_turn_label);
 
     gtk_box_append(GTK_BOX(row_box), blue_column);
     gtk_box_append(GTK_BOX(row_box), centre_column);
