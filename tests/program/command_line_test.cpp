@@ -97,10 +97,13 @@ TEST_F(CommandLineStartFailures, HostNameIsNotLookedUpEvenWhereAServerListens)
     int port = 0;
     const int listening = listen_any(&port);
     ASSERT_GE(listening, 0);
-    Program& p = start_program({"-c", "localhost:" + std::to_string(port)});
+    const std::string address = "localhost:" + std::to_string(port);
+    Program& p = start_program({"-c", address});
     EXPECT_EQ(wait_exit(p), 1);
     close(listening);
-    EXPECT_EQ(out_lines(p).back(), "[ERROR] Failed to connect to server");
+    EXPECT_EQ(out_lines(p), (Lines{"[DEBUG][MAIN] Mode client activé vers " + address,
+                                   "[DEBUG][NETWORK] Initializing client to " + address,
+                                   "[ERROR] Failed to connect to server"}));
     EXPECT_EQ(p.err, "Erreur: Impossible de se connecter au serveur\n");
 }
 

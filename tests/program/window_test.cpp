@@ -43,6 +43,26 @@ TEST_F(WindowTitle, ClientIsTitledClient)
 }
 
 // ---------------------------------------------------------------------------
+// Closing
+
+using WindowClosing = ProgramTest;
+
+// Every test here ends its programs this way; this one also checks that the
+// run prints nothing more than its start and its end.
+TEST_F(WindowClosing, CloseRequestEndsTheRunWithStatusZero)
+{
+    Program& p = start_program({"-l"});
+    const std::string id = find_game_window(p);
+    ASSERT_NE(id, "") << p.out << p.err;
+    EXPECT_EQ(close_and_wait(p, id), 0) << p.err;
+    EXPECT_EQ(out_lines(p), (std::vector<std::string>{"[DEBUG][MAIN] Mode local activé",
+                                                      "[DEBUG][MAIN] Lancement de l'application GTK avec ID: " +
+                                                          std::string(TAVELORN_APP_ID) + ".local",
+                                                      LAST_LINE_OK}));
+    EXPECT_EQ(p.err.find("Sanitizer"), std::string::npos) << p.err;
+}
+
+// ---------------------------------------------------------------------------
 // The board of a new game, on screen
 
 using WindowBoard = ProgramTest;
