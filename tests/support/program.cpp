@@ -14,6 +14,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -573,6 +574,23 @@ int connect_local(int port, int timeout_ms)
 bool send_text(int fd, const std::string& text)
 {
     return send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+}
+
+std::string receive_text(int fd, size_t length, int timeout_ms)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    std::string got;
+    while (got.size() < length && now_ms() < deadline) {
+        pollfd pfd{fd, POLLIN, 0};
+        if (poll(&pfd, 1, static_cast<int>(deadline - now_ms())) <= 0)
+            continue;
+        char buffer[64];
+        const ssize_t n = recv(fd, buffer, std::min(sizeof buffer, length - got.size()), 0);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<size_t>(n));
+    }
+    return got;
 }
 
 int start_server(Program*& server)

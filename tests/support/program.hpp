@@ -143,6 +143,8 @@ int unused_port();
 // time is up.
 int connect_local(int port, int timeout_ms = LINE_WAIT_MS);
 bool send_text(int fd, const std::string& text);
+// Reads until `length` bytes came, the peer closed or the time ran out.
+std::string receive_text(int fd, size_t length, int timeout_ms = LINE_WAIT_MS);
 
 // Starts a server instance on a port nothing uses and waits for it to listen;
 // returns its port, or -1 (and `server` then points at the last attempt).
