@@ -28,11 +28,17 @@ inline void expect_clean_close(Program& p, const std::string& window_id)
 // (a port that happened to be in use, for example): closes that window.
 inline void finish_program(Program& p)
 {
-    const std::string id = find_game_window(p);
-    if (!id.empty())
-        close_and_wait(p, id);
-    else
-        wait_exit(p);
+    for (int waited = 0; waited < WINDOW_WAIT_MS; waited += 200) {
+        read_output_for(p, 200);
+        if (has_ended(p))
+            break;
+        const std::string id = find_game_window(p, 0);
+        if (!id.empty()) {
+            close_and_wait(p, id);
+            return;
+        }
+    }
+    wait_exit(p);
 }
 
 // Colours of the board as they reach the screen (0-255 per channel)
