@@ -2,6 +2,8 @@
 // and a window closed as a user would ends the program cleanly.
 #pragma once
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "program.hpp"
@@ -39,6 +41,16 @@ inline void finish_program(Program& p)
         }
     }
     wait_exit(p);
+}
+
+// True when standard output holds these lines one right after the other.
+inline bool has_run_of_lines(const Program& p, const std::vector<std::string>& run)
+{
+    const std::vector<std::string> lines = out_lines(p);
+    for (size_t i = 0; i + run.size() <= lines.size(); ++i)
+        if (std::equal(run.begin(), run.end(), lines.begin() + static_cast<long>(i)))
+            return true;
+    return false;
 }
 
 // Colours of the board as they reach the screen (0-255 per channel)

@@ -55,18 +55,26 @@ TEST_F(NetworkPlay, MovesPressedInEitherWindowAreAppliedInBoth)
     ASSERT_TRUE(press_square(server_window, 2, 2));
     ASSERT_TRUE(press_square(server_window, 4, 2));
     EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Sent move: C7C5")) << server->out;
-    EXPECT_EQ(count_line(*server, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"), 1);
+    EXPECT_TRUE(has_run_of_lines(*server, {"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "",
+                                           "Envoi du coup: C7C5", "[DEBUG][NETWORK] Sent move: C7C5"}))
+        << server->out;
     EXPECT_TRUE(wait_line(client, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << client.out;
-    EXPECT_EQ(count_line(client, "[DEBUG][NETWORK] Received move: C7C5"), 1);
-    EXPECT_EQ(count_line(client, "[DEBUG][GUI] Applying received move: (2,2) -> (4,2)"), 1);
+    EXPECT_TRUE(has_run_of_lines(client, {"[DEBUG][NETWORK] Received move: C7C5",
+                                          "[DEBUG][GUI] Applying received move: (2,2) -> (4,2)",
+                                          "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"}))
+        << client.out;
 
     // Red's move, pressed on the client
     ASSERT_TRUE(press_square(client_window, 6, 6));
     ASSERT_TRUE(press_square(client_window, 4, 6));
     EXPECT_TRUE(wait_line(client, "[DEBUG][NETWORK] Sent move: G3G5")) << client.out;
     EXPECT_TRUE(wait_line(*server, "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)")) << server->out;
-    EXPECT_EQ(count_line(*server, "[DEBUG][NETWORK] Received move: G3G5"), 1);
-    EXPECT_EQ(count_line(*server, "[DEBUG][GUI] Applying received move: (6,6) -> (4,6)"), 1);
+    EXPECT_TRUE(has_run_of_lines(*server, {"[DEBUG][NETWORK] Received move: G3G5",
+                                           "[DEBUG][GUI] Applying received move: (6,6) -> (4,6)",
+                                           "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)"}))
+        << server->out;
+    EXPECT_EQ(count_line(*server, "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)"), 1);
+    EXPECT_EQ(count_line(client, "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)"), 1);
 
     for (const GameWindow* w : {&server_window, &client_window}) {
         expect_piece_at(*w, 4, 2, BLUE_DISC, w == &server_window ? "server" : "client");
