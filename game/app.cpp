@@ -18,7 +18,8 @@ int32_t has_selection = 0;
 int32_t sel_r = -1;
 int32_t sel_c = -1;
 
-namespace {
+namespace
+{
 
 constexpr size_t LABEL_BUFFER_BYTES = 512;
 constexpr size_t MESSAGE_BUFFER_BYTES = 256;
@@ -26,8 +27,7 @@ constexpr size_t MESSAGE_BUFFER_BYTES = 256;
 // Blue's half of the starting position; Red's is the same turned half a turn
 // about the centre square.
 constexpr int32_t BLUE_KING_START[2] = {1, 1};
-constexpr int32_t BLUE_SOLDIERS_START[9][2] = {{0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 0},
-                                               {2, 1}, {2, 2}, {3, 0}, {3, 1}};
+constexpr int32_t BLUE_SOLDIERS_START[9][2] = {{0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 2}, {3, 0}, {3, 1}};
 
 void fill(Grid& grid, int32_t value)
 {
@@ -51,7 +51,10 @@ bool is_corner_square(int32_t row, int32_t col)
     return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
 }
 
-int32_t sign(int32_t v) { return (v > 0) - (v < 0); }
+int32_t sign(int32_t v)
+{
+    return (v > 0) - (v < 0);
+}
 
 } // namespace
 
@@ -178,9 +181,8 @@ int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_
     const int32_t piece = board[from_row][from_col];
     board[to_row][to_col] = piece;
     board[from_row][from_col] = CELL_EMPTY;
-    std::printf("[LOG] %s déplace %s de (%d,%d) vers (%d,%d)\n",
-                current_player == PLAYER_BLUE ? "Bleu" : "Rouge", is_king(piece) ? "Roi" : "Soldat",
-                from_row, from_col, to_row, to_col);
+    std::printf("[LOG] %s déplace %s de (%d,%d) vers (%d,%d)\n", current_player == PLAYER_BLUE ? "Bleu" : "Rouge",
+                is_king(piece) ? "Roi" : "Soldat", from_row, from_col, to_row, to_col);
     std::fflush(stdout);
 
     control_grid[to_row][to_col] = current_player == PLAYER_BLUE ? CONTROL_BLUE : CONTROL_RED;
@@ -219,11 +221,9 @@ void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_s
     int32_t blue_control, red_control, blue_soldiers, red_soldiers;
     compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
 
-    set_markup(blue_score,
-               "<span size='18000' weight='bold' foreground='#1E90FF'>Contrôle: %d | Soldats: %d</span>",
+    set_markup(blue_score, "<span size='18000' weight='bold' foreground='#1E90FF'>Contrôle: %d | Soldats: %d</span>",
                blue_control, blue_soldiers);
-    set_markup(red_score,
-               "<span size='18000' weight='bold' foreground='#FF3030'>Contrôle: %d | Soldats: %d</span>",
+    set_markup(red_score, "<span size='18000' weight='bold' foreground='#FF3030'>Contrôle: %d | Soldats: %d</span>",
                red_control, red_soldiers);
 
     char text[LABEL_BUFFER_BYTES];
@@ -253,9 +253,11 @@ static bool end_message(char (&message)[MESSAGE_BUFFER_BYTES])
         const int32_t blue = blue_soldiers + blue_control;
         const int32_t red = red_soldiers + red_control;
         if (blue > red)
-            std::snprintf(message, sizeof message, "Fin (64 tours). Score Bleu %d > Rouge %d — Bleu gagne !", blue, red);
+            std::snprintf(message, sizeof message, "Fin (64 tours). Score Bleu %d > Rouge %d — Bleu gagne !", blue,
+                          red);
         else if (red > blue)
-            std::snprintf(message, sizeof message, "Fin (64 tours). Score Rouge %d > Bleu %d — Rouge gagne !", red, blue);
+            std::snprintf(message, sizeof message, "Fin (64 tours). Score Rouge %d > Bleu %d — Rouge gagne !", red,
+                          blue);
         else
             std::snprintf(message, sizeof message, "Fin (64 tours). Égalité %d - %d.", blue, red);
     } else {
@@ -295,7 +297,8 @@ void show_game_over_popup(const char* message, GtkWindow* parent)
     gtk_alert_dialog_show(dialog, parent);
     g_object_unref(dialog);
 #else
-    GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_NONE, "%s", message);
+    GtkWidget* dialog =
+        gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_NONE, "%s", message);
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", "Cliquez OK pour continuer.");
     gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
     g_signal_connect(dialog, "response", G_CALLBACK(close_message_dialog), nullptr);

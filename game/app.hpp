@@ -39,15 +39,27 @@ constexpr bool on_board(int32_t row, int32_t col)
 {
     return row >= 0 && row < BOARD_SIZE && col >= 0 && col < BOARD_SIZE;
 }
-constexpr bool is_blue_piece(int32_t cell) { return cell == CELL_BLUE_SOLDIER || cell == CELL_BLUE_KING; }
-constexpr bool is_red_piece(int32_t cell) { return cell == CELL_RED_SOLDIER || cell == CELL_RED_KING; }
-constexpr bool is_king(int32_t cell) { return cell == CELL_BLUE_KING || cell == CELL_RED_KING; }
+constexpr bool is_blue_piece(int32_t cell)
+{
+    return cell == CELL_BLUE_SOLDIER || cell == CELL_BLUE_KING;
+}
+constexpr bool is_red_piece(int32_t cell)
+{
+    return cell == CELL_RED_SOLDIER || cell == CELL_RED_KING;
+}
+constexpr bool is_king(int32_t cell)
+{
+    return cell == CELL_BLUE_KING || cell == CELL_RED_KING;
+}
 // True when `cell` holds a piece of `player` (soldier or king).
 constexpr bool is_piece_of(int32_t player, int32_t cell)
 {
     return player == PLAYER_BLUE ? is_blue_piece(cell) : player == PLAYER_RED && is_red_piece(cell);
 }
-constexpr int32_t other_player(int32_t player) { return player == PLAYER_BLUE ? PLAYER_RED : PLAYER_BLUE; }
+constexpr int32_t other_player(int32_t player)
+{
+    return player == PLAYER_BLUE ? PLAYER_RED : PLAYER_BLUE;
+}
 
 // Game state
 extern Grid board;           // cell codes

@@ -118,8 +118,14 @@ void gui_activate(GtkApplication* app, gpointer)
 // ---------------------------------------------------------------------------
 // Board drawing
 
-static double cell_origin(int32_t index) { return BOARD_MARGIN + CELL_SIZE * index; }
-static double cell_centre(int32_t index) { return cell_origin(index) + CELL_SIZE / 2; }
+static double cell_origin(int32_t index)
+{
+    return BOARD_MARGIN + CELL_SIZE * index;
+}
+static double cell_centre(int32_t index)
+{
+    return cell_origin(index) + CELL_SIZE / 2;
+}
 
 static void draw_coordinates(cairo_t* cr)
 {
