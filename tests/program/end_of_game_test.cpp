@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
 #include "fixture.hpp"
 
@@ -21,9 +20,9 @@ static bool wait_window_count(Program& p, size_t count, int timeout_ms = WINDOW_
     return false;
 }
 
-// Blue clears row 7 for Red's king, which walks out to (7,2); Blue's soldier
-// then runs down column C to (6,2) and takes the king in front of it, with
-// nothing of Red's behind it on (8,2).
+// Red's soldiers leave row 7 to its king, which walks out to (7,2) while Blue
+// marks time; Blue's soldier then runs down column C to (6,2) and takes the
+// king in front of it, with nothing of Red's behind it on (8,2).
 static const char* const KING_HUNT[][2] = {
     {"D9I9", "[LOG] Bleu déplace Soldat de (0,3) vers (0,8)"},
     {"F2A2", "[LOG] Rouge déplace Soldat de (7,5) vers (7,0)"},
