@@ -2,12 +2,14 @@
 # Runs a command on a display of its own (a fresh Xvfb) and a session bus of
 # its own, so that tests running side by side never see each other's windows
 # or application identifiers. Deterministic rendering, no accessibility bus.
+# The server is kept from resetting when its last client leaves, so two
+# programs started one after the other both find it up.
 # Usage: with-xvfb.sh COMMAND [ARGS...]
 set -euo pipefail
 
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$fifo"' EXIT
 read -r -t 20 display <"$fifo"
