@@ -56,11 +56,8 @@ class OpponentClock : public OpponentTest
     void SetUp() override
     {
         OpponentTest::SetUp();
-        empty_board();
-        place(CELL_BLUE_SOLDIER, 0, 1);
-        place(CELL_RED_SOLDIER, 0, 2);
-        place(CELL_RED_SOLDIER, 1, 1);
-        place(CELL_BLUE_KING, 5, 5);
+        blue_soldier_shut_in();
+        put(5, 5, CELL_BLUE_KING);
         ai_player = PLAYER_BLUE;
         ai_option_piece();
     }
@@ -81,7 +78,7 @@ TEST_F(OpponentClock, SourceComesFromTheFirstDrawWhenTheSecondTurnsBetweenDraws)
     EXPECT_EQ(log, "");
     const auto kings_squares = destinations_of(5, 5);
     ASSERT_EQ(highlighted(), kings_squares) << "the king's squares were listed";
-    expected.highlight_moves = highlight_moves;
+    expected.rules.highlight_moves = highlight_moves;
     std::copy(kings_squares.begin(), kings_squares.end(), expected.ai_posi_jouables.begin());
     expect_same_state(expected, snapshot());
 }

@@ -104,10 +104,7 @@ TEST_F(OpponentGameLoop, AnswersWhenAMainLoopSourcePassesItTheTurnThenReturnsAtT
 
 TEST_F(OpponentGameLoop, KeepsTheMainLoopRunningWhileItsSideCannotMove)
 {
-    empty_board();
-    place(CELL_BLUE_SOLDIER, 0, 1); // shut in by the corner and two Red pieces
-    place(CELL_RED_SOLDIER, 0, 2);
-    place(CELL_RED_SOLDIER, 1, 1);
+    blue_soldier_shut_in();
     ai_enabled = 1;
     ai_player = PLAYER_BLUE;
     g_timeout_add(50, end_the_game, nullptr);

@@ -64,12 +64,8 @@ TEST_F(OpponentPieceList, NeverWritesPastItsTwentyEntries)
 
 TEST_F(OpponentDestinations, BlueKingReachesTheTwoSquaresBesideItsCorner)
 {
-    // The king's starting surroundings, with the blockers made Red so that it
-    // is Blue's only piece and every draw picks it.
-    empty_board();
-    place(CELL_BLUE_KING, 1, 1);
-    place(CELL_RED_SOLDIER, 1, 2);
-    place(CELL_RED_SOLDIER, 2, 1);
+    // Blue's only piece, so every draw picks it.
+    lone_blue_king_in_its_corner();
     ai_player = PLAYER_BLUE;
 
     ASSERT_EQ(ai_option_move(), 2);
@@ -97,16 +93,16 @@ TEST_F(OpponentDestinations, ListsOneStartingPiecesSquaresInReadingOrder)
 
 TEST_F(OpponentDestinations, LoneKingReachesSixteenSquaresAndAShorterListKeepsTheRest)
 {
-    empty_board();
-    place(CELL_BLUE_KING, 4, 4);
+    clear_board();
+    put(4, 4, CELL_BLUE_KING);
     ai_player = PLAYER_BLUE;
     ASSERT_EQ(ai_option_move(), 16);
     EXPECT_EQ(ai_posi_jouables[0], (Square{0, 4}));
     EXPECT_EQ(ai_posi_jouables[15], (Square{8, 4}));
     EXPECT_EQ(ai_posi_jouables[16], UNTOUCHED);
 
-    place(CELL_RED_SOLDIER, 3, 4); // cuts off the column above
-    place(CELL_RED_SOLDIER, 5, 4); // and below
+    put(3, 4, CELL_RED_SOLDIER); // cuts off the column above
+    put(5, 4, CELL_RED_SOLDIER); // and below
     ASSERT_EQ(ai_option_move(), 8);
     EXPECT_EQ(ai_posi_jouables[0], (Square{4, 0}));
     EXPECT_EQ(ai_posi_jouables[7], (Square{4, 8}));

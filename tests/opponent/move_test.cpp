@@ -21,16 +21,6 @@ template <class Attempt> static auto within_one_second(Attempt attempt)
     }
 }
 
-// The king alone on Blue's side with its starting surroundings made Red: it
-// is Blue's only piece and can go to (0,1) or (1,0).
-static void lone_blue_king_in_its_corner()
-{
-    empty_board();
-    place(CELL_BLUE_KING, 1, 1);
-    place(CELL_RED_SOLDIER, 1, 2);
-    place(CELL_RED_SOLDIER, 2, 1);
-}
-
 TEST_F(OpponentDraws, RandintStaysBelowItsBound)
 {
     for (int32_t a = 1; a <= 50; ++a) {
@@ -160,10 +150,7 @@ TEST_F(OpponentEmptyLists, NothingToDrawFromChangesNothing)
         {"its side is not a side, Blue to move", [] { ai_player = -1; }},
         {"its only piece is shut in",
          [] {
-             empty_board();
-             place(CELL_BLUE_SOLDIER, 0, 1);
-             place(CELL_RED_SOLDIER, 0, 2);
-             place(CELL_RED_SOLDIER, 1, 1);
+             blue_soldier_shut_in();
              ai_player = PLAYER_BLUE;
          }},
         {"the other side is to move", [] { ai_player = PLAYER_RED; }},

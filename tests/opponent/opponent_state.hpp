@@ -9,18 +9,16 @@
 #include <vector>
 
 #include "ai.hpp"
-#include "app.hpp"
+#include "game_state.hpp"
 
 using Square = std::array<int32_t, 2>;
 
 // A value no fill ever writes, to see which entries a fill left alone.
 constexpr Square UNTOUCHED = {-7, -7};
 
-// Everything the opponent may read or write.
+// Everything the opponent may read or write: the rules' state and its own.
 struct GameSnapshot {
-    Grid board, control_grid, highlight_moves;
-    int32_t current_player, turn_count, captured_blue_soldiers, captured_red_soldiers;
-    int32_t blue_king_alive, red_king_alive, has_selection, sel_r, sel_c;
+    GameState rules;
     int32_t ai_enabled, ai_player;
     std::array<Square, 20> ai_pieces_jouables;
     std::array<Square, 81> ai_posi_jouables;
@@ -28,9 +26,13 @@ struct GameSnapshot {
 GameSnapshot snapshot();
 void expect_same_state(const GameSnapshot& before, const GameSnapshot& after);
 
-// An empty board with its two corner squares, Blue to move at turn 1.
-void empty_board();
-void place(int32_t cell, int32_t row, int32_t col);
+// Positions on an otherwise empty board (clear_board), Blue to move.
+// Blue's king alone at (1,1), its starting neighbours made Red: it is Blue's
+// only piece and can go to (0,1) or (1,0).
+void lone_blue_king_in_its_corner();
+// Blue's soldier at (0,1), shut in by the corner and Red soldiers at (0,2)
+// and (1,1).
+void blue_soldier_shut_in();
 
 // The squares set in `highlight_moves`, in reading order.
 std::vector<Square> highlighted();

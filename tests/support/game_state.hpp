@@ -1,16 +1,15 @@
-// Helpers for tests of the rules: a copy of the whole game state to compare
-// or restore, positions built square by square, and what reaches standard
-// output while a rule runs.
+// Helpers for tests of the game's globals: a copy of the whole game state to
+// compare or restore, positions built square by square, and what reaches
+// standard output while a rule runs.
 #pragma once
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include "app.hpp"
+#include "standard_output.hpp"
 
 // Every global of the rules module.
 struct GameState {
@@ -63,6 +62,23 @@ inline void restore_state(const GameState& s)
     sel_c = s.sel_c;
 }
 
+// Field by field, so that a failure names what changed.
+inline void expect_same_state(const GameState& before, const GameState& after)
+{
+    EXPECT_EQ(before.board, after.board);
+    EXPECT_EQ(before.control_grid, after.control_grid);
+    EXPECT_EQ(before.highlight_moves, after.highlight_moves);
+    EXPECT_EQ(before.current_player, after.current_player);
+    EXPECT_EQ(before.turn_count, after.turn_count);
+    EXPECT_EQ(before.captured_blue_soldiers, after.captured_blue_soldiers);
+    EXPECT_EQ(before.captured_red_soldiers, after.captured_red_soldiers);
+    EXPECT_EQ(before.blue_king_alive, after.blue_king_alive);
+    EXPECT_EQ(before.red_king_alive, after.red_king_alive);
+    EXPECT_EQ(before.has_selection, after.has_selection);
+    EXPECT_EQ(before.sel_r, after.sel_r);
+    EXPECT_EQ(before.sel_c, after.sel_c);
+}
+
 inline bool is_corner(int32_t row, int32_t col)
 {
     return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
@@ -104,64 +120,6 @@ inline int32_t count_flags(const Grid& grid)
         for (int32_t v : row)
             n += v != 0;
     return n;
-}
-
-// Standard output redirected into a pipe. Only for short outputs: a pipe
-// holds 64 KiB and nothing reads it until the capture ends.
-struct StdoutCapture {
-    int saved_fd;
-    int read_fd;
-};
-
-inline StdoutCapture begin_stdout_capture()
-{
-    std::fflush(stdout);
-    int fds[2];
-    if (pipe(fds) != 0)
-        return {-1, -1};
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fds[1], STDOUT_FILENO);
-    close(fds[1]);
-    return {saved, fds[0]};
-}
-
-// Returns the bytes that reached file descriptor 1 during the capture. With
-// `flush_stdio`, whatever still waits in stdout's buffer is pushed out first;
-// without it, only what the code under test flushed itself is seen.
-inline std::string end_stdout_capture(StdoutCapture capture, bool flush_stdio)
-{
-    if (capture.saved_fd < 0)
-        return "<capture failed>";
-    if (flush_stdio)
-        std::fflush(stdout);
-    dup2(capture.saved_fd, STDOUT_FILENO); // closes the pipe's last write end
-    close(capture.saved_fd);
-    std::string text;
-    char chunk[4096];
-    ssize_t n;
-    while ((n = read(capture.read_fd, chunk, sizeof chunk)) > 0)
-        text.append(chunk, static_cast<size_t>(n));
-    close(capture.read_fd);
-    return text;
-}
-
-// Sends standard output to /dev/null for code that prints a line per move;
-// returns the descriptor to give back to restore_stdout.
-inline int silence_stdout()
-{
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    const int null_fd = open("/dev/null", O_WRONLY);
-    dup2(null_fd, STDOUT_FILENO);
-    close(null_fd);
-    return saved;
-}
-
-inline void restore_stdout(int saved)
-{
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
 }
 
 // try_move with what it printed (stdio buffer flushed) kept in `printed`.
