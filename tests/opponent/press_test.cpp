@@ -2,16 +2,15 @@
 // window's labels and board as real widgets. Runs on a display of its own.
 #include <gtk/gtk.h>
 
-#include <cstdio>
 #include <ctime>
 #include <string>
 
 #include "gui.hpp"
 #include "opponent_state.hpp"
 
-// The switch and side as the process started, read before any test runs.
-static int32_t ai_enabled_at_start = -1;
-static int32_t ai_player_at_start = -1;
+// The switch and side as the process started, read before main runs.
+static const int32_t ai_enabled_at_start = ai_enabled;
+static const int32_t ai_player_at_start = ai_player;
 
 static double centre_px(int32_t index)
 {
@@ -146,16 +145,4 @@ TEST_F(OpponentPress, NoAnswerUnlessTheTurnPassesToTheOpponentsSide)
         EXPECT_EQ(turn_count, 2);
         EXPECT_NE(label_text(turn_center_label).find("Au tour de: Rouge"), std::string::npos);
     }
-}
-
-int main(int argc, char** argv)
-{
-    ai_enabled_at_start = ai_enabled;
-    ai_player_at_start = ai_player;
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!gtk_init_check()) {
-        std::fprintf(stderr, "No display: run through tests/support/with-xvfb.sh\n");
-        return 1;
-    }
-    return RUN_ALL_TESTS();
 }

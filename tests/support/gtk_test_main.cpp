@@ -1,4 +1,5 @@
-// The scores tests need GTK running on a display before any widget exists.
+// Test programs that make widgets need GTK up on a display before the first
+// one exists.
 #include <cstdio>
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     if (!gtk_init_check()) {
-        std::fprintf(stderr, "no display: run through tests/support/with-xvfb.sh\n");
+        std::fprintf(stderr, "No display: run through tests/support/with-xvfb.sh\n");
         return 1;
     }
     return RUN_ALL_TESTS();
