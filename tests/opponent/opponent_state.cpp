@@ -59,11 +59,16 @@ std::vector<Square> pieces_of(int32_t player)
     return squares;
 }
 
-void OpponentTest::SetUp()
+void reset_opponent()
 {
-    new_game_setup();
     ai_enabled = 0;
     ai_player = PLAYER_BLUE;
     ai_pieces_jouables.fill(UNTOUCHED);
     ai_posi_jouables.fill(UNTOUCHED);
+}
+
+void OpponentTest::SetUp()
+{
+    new_game_setup();
+    reset_opponent();
 }

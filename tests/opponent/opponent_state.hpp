@@ -49,8 +49,10 @@ template <class Body> std::string stdout_of(Body body)
     return testing::internal::GetCapturedStdout();
 }
 
-// Starts every test from a new game with the opponent off, playing Blue,
-// and both lists filled with UNTOUCHED.
+// The opponent off, playing Blue, and both lists filled with UNTOUCHED.
+void reset_opponent();
+
+// Starts every test from a new game and reset_opponent.
 class OpponentTest : public testing::Test
 {
   protected:

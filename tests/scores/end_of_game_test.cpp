@@ -1,5 +1,6 @@
 // The end of the game: which condition wins, the texts, the board made
 // insensitive and the alert raised, and nothing at all while play goes on.
+#include "game_state.hpp"
 #include "game_window.hpp"
 
 namespace

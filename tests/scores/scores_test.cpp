@@ -1,5 +1,6 @@
 // The five status labels: control and soldier counts of each side, the turn
 // number and the side to move, as Pango markup.
+#include "game_state.hpp"
 #include "game_window.hpp"
 
 namespace

@@ -8,6 +8,7 @@
 
 #include "app.hpp"
 #include "gui.hpp"
+#include "game_window.hpp"
 #include "network.hpp"
 #include "window_harness.hpp"
 
@@ -21,11 +22,6 @@ void press(double x, double y)
     on_click(nullptr, 1, x, y, nullptr);
 }
 
-void press_square(int row, int col)
-{
-    press(BOARD_MARGIN + CELL_SIZE * col + CELL_SIZE / 2.0, BOARD_MARGIN + CELL_SIZE * row + CELL_SIZE / 2.0);
-}
-
 // Labels given a text that only a rewrite replaces.
 void mark_labels_untouched()
 {
@@ -36,7 +32,7 @@ void mark_labels_untouched()
 bool labels_untouched()
 {
     for (GtkWidget* label : {blue_score_label, blue_turn_label, turn_center_label, red_score_label, red_turn_label})
-        if (g_strcmp0(markup_of(label), UNTOUCHED) != 0)
+        if (label_markup(label) != UNTOUCHED)
             return false;
     return true;
 }
@@ -75,11 +71,11 @@ TEST(BoardPresses, MoveIsAppliedAndTheTurnPasses)
         EXPECT_EQ(highlighted_squares(), 0);
         EXPECT_EQ(turn_count, 2);
         EXPECT_EQ(current_player, PLAYER_RED);
-        EXPECT_STREQ(markup_of(turn_center_label),
+        EXPECT_EQ(label_markup(turn_center_label),
                      "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Rouge</span>");
-        EXPECT_STREQ(markup_of(blue_score_label),
+        EXPECT_EQ(label_markup(blue_score_label),
                      "<span size='18000' weight='bold' foreground='#1E90FF'>Contrôle: 11 | Soldats: 9</span>");
-        EXPECT_STREQ(markup_of(red_turn_label), "<span size='16000' foreground='#FF3030'>Tour 2 / 64</span>");
+        EXPECT_EQ(label_markup(red_turn_label), "<span size='16000' foreground='#FF3030'>Tour 2 / 64</span>");
 
         // Red now moves, and a Blue piece no longer answers.
         press_square(3, 1);
@@ -121,8 +117,8 @@ TEST(BoardPresses, PressInsideTheGridRewritesTheLabels)
         mark_labels_untouched();
         press_square(4, 4); // empty square, nothing selected
         EXPECT_EQ(has_selection, 0);
-        EXPECT_STREQ(markup_of(red_turn_label), "<span size='16000' foreground='#FF3030'>Tour 1 / 64</span>");
-        EXPECT_STREQ(markup_of(turn_center_label),
+        EXPECT_EQ(label_markup(red_turn_label), "<span size='16000' foreground='#FF3030'>Tour 1 / 64</span>");
+        EXPECT_EQ(label_markup(turn_center_label),
                      "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Bleu</span>");
     });
 }

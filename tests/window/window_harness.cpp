@@ -65,11 +65,6 @@ void run_game_window(void (*body)(GtkApplication* app))
     g_object_unref(app);
 }
 
-const char* markup_of(GtkWidget* label)
-{
-    return gtk_label_get_label(GTK_LABEL(label));
-}
-
 void wait_for_board_on_screen()
 {
     // The poll timer ticks every 100 ms, so each blocking iteration returns.

@@ -10,8 +10,5 @@
 // test failure after a few seconds.
 void run_game_window(void (*body)(GtkApplication* app));
 
-// The markup a label was last given.
-const char* markup_of(GtkWidget* label);
-
 // Lets the main loop run until the board widget has been laid out and mapped.
 void wait_for_board_on_screen();

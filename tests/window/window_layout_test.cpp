@@ -13,6 +13,7 @@
 
 #include "app.hpp"
 #include "gui.hpp"
+#include "game_window.hpp"
 #include "network.hpp"
 #include "window_harness.hpp"
 
@@ -87,7 +88,7 @@ void expect_side_column(GtkWidget* column, const char* title, GtkWidget* score, 
     ASSERT_EQ(child_count(column), 3);
     GtkWidget* first = gtk_widget_get_first_child(column);
     ASSERT_TRUE(GTK_IS_LABEL(first));
-    EXPECT_STREQ(markup_of(first), title);
+    EXPECT_EQ(label_markup(first), title);
     EXPECT_EQ(gtk_widget_get_next_sibling(first), score);
     EXPECT_EQ(gtk_widget_get_last_child(column), turn);
 }
@@ -208,11 +209,11 @@ TEST(WindowLayout, LabelsShowTheNewGameFromTheStart)
     turn_count = 30;
     current_player = PLAYER_RED;
     run_game_window([](GtkApplication*) {
-        EXPECT_STREQ(markup_of(blue_score_label), BLUE_SCORE);
-        EXPECT_STREQ(markup_of(blue_turn_label), BLUE_TURN);
-        EXPECT_STREQ(markup_of(turn_center_label), BLUE_TO_MOVE);
-        EXPECT_STREQ(markup_of(red_score_label), RED_SCORE);
-        EXPECT_STREQ(markup_of(red_turn_label), RED_TURN);
+        EXPECT_EQ(label_markup(blue_score_label), BLUE_SCORE);
+        EXPECT_EQ(label_markup(blue_turn_label), BLUE_TURN);
+        EXPECT_EQ(label_markup(turn_center_label), BLUE_TO_MOVE);
+        EXPECT_EQ(label_markup(red_score_label), RED_SCORE);
+        EXPECT_EQ(label_markup(red_turn_label), RED_TURN);
         EXPECT_TRUE(gtk_widget_get_sensitive(drawing_area));
     });
 }
@@ -251,7 +252,7 @@ TEST(WindowLayout, ReferencesAreClearedWithTheWindow)
     // A later activation builds a complete window again.
     run_game_window([](GtkApplication*) {
         EXPECT_NE(drawing_area, nullptr);
-        EXPECT_STREQ(markup_of(turn_center_label), BLUE_TO_MOVE);
+        EXPECT_EQ(label_markup(turn_center_label), BLUE_TO_MOVE);
     });
 }
 

@@ -1,5 +1,5 @@
 // A real window holding the six widgets the rules write to, wired into the
-// window module's references, for tests of the labels and the end of game.
+// window module's references, and small helpers for tests that make widgets.
 #pragma once
 
 #include <string>
@@ -8,15 +8,17 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include "game_state.hpp"
+#include "app.hpp"
 #include "gui.hpp"
 
+// Lets the main loop handle what is waiting, without blocking.
 inline void run_pending_events()
 {
     for (int i = 0; i < 200 && g_main_context_iteration(nullptr, FALSE); ++i) {
     }
 }
 
+// Every window of the process, alerts included.
 inline std::vector<GtkWindow*> toplevel_windows()
 {
     std::vector<GtkWindow*> windows;
@@ -29,6 +31,20 @@ inline std::vector<GtkWindow*> toplevel_windows()
     return windows;
 }
 
+// The markup a label was last given.
+inline std::string label_markup(GtkWidget* label)
+{
+    return gtk_label_get_label(GTK_LABEL(label));
+}
+
+// A press of the first button on the middle of a square, handed straight to
+// the board's press handler.
+inline void press_square(int32_t row, int32_t col)
+{
+    const auto centre_px = [](int32_t index) { return BOARD_MARGIN + CELL_SIZE * index + CELL_SIZE / 2.0; };
+    on_click(nullptr, 1, centre_px(col), centre_px(row), nullptr);
+}
+
 // The end-of-game alerts on screen, oldest first.
 inline std::vector<GtkMessageDialog*> open_alerts()
 {
@@ -39,11 +55,9 @@ inline std::vector<GtkMessageDialog*> open_alerts()
     return alerts;
 }
 
-inline std::string label_markup(GtkWidget* label)
-{
-    return gtk_label_get_label(GTK_LABEL(label));
-}
-
+// The five status labels and the board as the window module's references,
+// the board drawn by draw_grid at its full size, and a new game. Every
+// window still open is closed after each test.
 class GameWindowTest : public ::testing::Test
 {
   protected:
@@ -57,6 +71,8 @@ class GameWindowTest : public ::testing::Test
         blue_turn_label = gtk_label_new("blue turn");
         turn_center_label = gtk_label_new("turn");
         drawing_area = gtk_drawing_area_new();
+        gtk_widget_set_size_request(drawing_area, BOARD_PX, BOARD_PX);
+        gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(drawing_area), draw_grid, nullptr, nullptr);
         red_score_label = gtk_label_new("red score");
         red_turn_label = gtk_label_new("red turn");
         for (GtkWidget* w :
