@@ -11,7 +11,6 @@
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -19,6 +18,7 @@
 #include <unistd.h>
 
 #include "network.hpp"
+#include "standard_output.hpp"
 
 constexpr int WAIT_MS = 2000;
 constexpr int ROUND_TRIPS = 20000;
@@ -74,11 +74,7 @@ static double percentile(std::vector<double> samples, double fraction)
 static void BM_LinkRoundTrip(benchmark::State& state)
 {
     // The link's lines go where the game's would on a quiet terminal: nowhere.
-    std::fflush(stdout);
-    const int saved_stdout = dup(STDOUT_FILENO);
-    const int null_fd = open("/dev/null", O_WRONLY);
-    dup2(null_fd, STDOUT_FILENO);
-    close(null_fd);
+    const int saved_stdout = silence_stdout();
 
     network_init_server(0);
     const pid_t child = fork();
@@ -104,9 +100,7 @@ static void BM_LinkRoundTrip(benchmark::State& state)
 
     network_cleanup();
     waitpid(child, nullptr, 0);
-    std::fflush(stdout);
-    dup2(saved_stdout, STDOUT_FILENO);
-    close(saved_stdout);
+    restore_stdout(saved_stdout);
     state.counters["p50_us"] = percentile(samples_us, 0.50);
     state.counters["p99_us"] = percentile(samples_us, 0.99);
 }

@@ -15,7 +15,7 @@
 #include <ext/stdio_filebuf.h>
 #include <unistd.h>
 
-#include "app.hpp"
+#include "legal_moves.hpp"
 
 namespace
 {
@@ -25,32 +25,14 @@ namespace
 constexpr int32_t MAX_MOVES = 10 * 16;
 constexpr uint64_t SEED = 0x7A5E10E2ULL;
 
-struct Move {
-    int32_t from_row, from_col, to_row, to_col;
-};
-
-// xorshift64*: a few cycles per draw, so the figure is the rules' own.
-uint64_t next_random(uint64_t& state)
-{
-    state ^= state >> 12;
-    state ^= state << 25;
-    state ^= state >> 27;
-    return state * 0x2545F4914F6CDD1DULL;
-}
-
+// A fixed array, so that listing the moves allocates nothing.
 int32_t list_moves(Move (&moves)[MAX_MOVES])
 {
     int32_t n = 0;
-    for (int32_t r = 0; r < BOARD_SIZE; ++r)
-        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
-            if (!is_piece_of(current_player, board[r][c]))
-                continue;
-            compute_possible_moves(r, c);
-            for (int32_t tr = 0; tr < BOARD_SIZE; ++tr)
-                for (int32_t tc = 0; tc < BOARD_SIZE; ++tc)
-                    if (highlight_moves[tr][tc] && n < MAX_MOVES)
-                        moves[n++] = {r, c, tr, tc};
-        }
+    for_each_move([&](const Move& m) {
+        if (n < MAX_MOVES)
+            moves[n++] = m;
+    });
     return n;
 }
 
@@ -64,10 +46,7 @@ int64_t play_random_game(uint64_t& rng)
         const int32_t n = list_moves(moves);
         if (n == 0)
             break; // a side with no move left: nothing more can happen
-        const Move& m = moves[next_random(rng) % static_cast<uint64_t>(n)];
-        applied += try_move(m.from_row, m.from_col, m.to_row, m.to_col);
-        turn_count++;
-        current_player = other_player(current_player);
+        applied += play_and_pass(moves[next_random(rng) % static_cast<uint64_t>(n)]);
     }
     return applied;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "game_state.hpp"
+#include "legal_moves.hpp"
 
 namespace
 {
@@ -130,33 +131,10 @@ TEST_F(RulesMoveGeneration, OnlyTheHighlightsChange)
 namespace
 {
 
-// xorshift64*: small, fast and the same on every platform.
-uint64_t next_random(uint64_t& state)
-{
-    state ^= state >> 12;
-    state ^= state << 25;
-    state ^= state >> 27;
-    return state * 0x2545F4914F6CDD1DULL;
-}
-
-struct Move {
-    int32_t from_row, from_col, to_row, to_col;
-};
-
-// Every move of the side to move, as compute_possible_moves lists them.
 std::vector<Move> list_moves()
 {
     std::vector<Move> moves;
-    for (int32_t r = 0; r < BOARD_SIZE; ++r)
-        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
-            if (!is_piece_of(current_player, board[r][c]))
-                continue;
-            compute_possible_moves(r, c);
-            for (int32_t tr = 0; tr < BOARD_SIZE; ++tr)
-                for (int32_t tc = 0; tc < BOARD_SIZE; ++tc)
-                    if (highlight_moves[tr][tc])
-                        moves.push_back({r, c, tr, tc});
-        }
+    for_each_move([&moves](const Move& m) { moves.push_back(m); });
     return moves;
 }
 
@@ -271,10 +249,7 @@ void play_random_game(uint64_t seed, PropertyTally& tally)
         const std::vector<Move> moves = list_moves();
         if (moves.empty())
             return;
-        const Move m = moves[next_random(rng) % moves.size()];
-        ASSERT_EQ(try_move(m.from_row, m.from_col, m.to_row, m.to_col), 1);
-        turn_count++;
-        current_player = other_player(current_player);
+        ASSERT_EQ(play_and_pass(moves[next_random(rng) % moves.size()]), 1);
     }
 }
 
@@ -288,11 +263,9 @@ int64_t perft(int32_t depth, int64_t& removed_at_last)
     const int32_t pieces = BOARD_SIZE * BOARD_SIZE - count_cells(CELL_EMPTY);
     int64_t sequences = 0;
     for (const Move& m : list_moves()) {
-        EXPECT_EQ(try_move(m.from_row, m.from_col, m.to_row, m.to_col), 1);
+        EXPECT_EQ(play_and_pass(m), 1);
         if (depth == 1)
             removed_at_last += pieces - (BOARD_SIZE * BOARD_SIZE - count_cells(CELL_EMPTY));
-        turn_count++;
-        current_player = other_player(current_player);
         sequences += perft(depth - 1, removed_at_last);
         restore_state(position);
     }
