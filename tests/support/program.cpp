@@ -245,11 +245,13 @@ int count_line(const Program& p, const std::string& line)
     return count;
 }
 
-bool wait_line(Program& p, const std::string& line, int timeout_ms, int occurrence)
+// Reads the program's output until `seen()` holds, the program ends or the
+// time runs out; returns whether `seen()` held.
+template <class Seen> static bool wait_output(Program& p, int timeout_ms, Seen seen)
 {
     const long long deadline = now_ms() + timeout_ms;
     for (;;) {
-        if (count_line(p, line) >= occurrence)
+        if (seen())
             return true;
         // Once the end is noticed its last output has been read.
         if (p.ended || now_ms() >= deadline)
@@ -260,18 +262,14 @@ bool wait_line(Program& p, const std::string& line, int timeout_ms, int occurren
     }
 }
 
+bool wait_line(Program& p, const std::string& line, int timeout_ms, int occurrence)
+{
+    return wait_output(p, timeout_ms, [&] { return count_line(p, line) >= occurrence; });
+}
+
 bool wait_line_starting(Program& p, const std::string& prefix, int timeout_ms)
 {
-    const long long deadline = now_ms() + timeout_ms;
-    for (;;) {
-        if (!out_lines_starting(p, prefix).empty())
-            return true;
-        if (p.ended || now_ms() >= deadline)
-            return false;
-        pump(p, 50);
-        if (p.ended)
-            drain_after_end(p);
-    }
+    return wait_output(p, timeout_ms, [&] { return !out_lines_starting(p, prefix).empty(); });
 }
 
 int run_tool(const std::vector<std::string>& argv, std::string* out, int timeout_ms)
