@@ -2,7 +2,7 @@
 // the scalars already have their new-game values, the grids are empty.
 #include <gtest/gtest.h>
 
-#include "app.hpp"
+#include "game_state.hpp"
 
 TEST(RulesStartValues, ScalarsHoldNewGameValuesAndGridsAreEmptyBeforeSetup)
 {
@@ -12,14 +12,6 @@ TEST(RulesStartValues, ScalarsHoldNewGameValuesAndGridsAreEmptyBeforeSetup)
             EXPECT_EQ(control_grid[r][c], CONTROL_NONE);
             EXPECT_EQ(highlight_moves[r][c], 0);
         }
-    EXPECT_EQ(current_player, PLAYER_BLUE);
-    EXPECT_EQ(turn_count, 1);
-    EXPECT_EQ(captured_blue_soldiers, 0);
-    EXPECT_EQ(captured_red_soldiers, 0);
-    EXPECT_EQ(blue_king_alive, 1);
-    EXPECT_EQ(red_king_alive, 1);
-    EXPECT_EQ(has_selection, 0);
-    EXPECT_EQ(sel_r, -1);
-    EXPECT_EQ(sel_c, -1);
+    expect_new_game_scalars();
     EXPECT_EQ(is_game_over(), 0);
 }

@@ -112,15 +112,7 @@ TEST(RulesStartingPosition, NewGameResetsEveryGlobalWhateverItHeld)
     new_game_setup();
     EXPECT_TRUE(snapshot_state() == fresh);
     EXPECT_EQ(count_flags(highlight_moves), 0);
-    EXPECT_EQ(has_selection, 0);
-    EXPECT_EQ(sel_r, -1);
-    EXPECT_EQ(sel_c, -1);
-    EXPECT_EQ(current_player, PLAYER_BLUE);
-    EXPECT_EQ(turn_count, 1);
-    EXPECT_EQ(captured_blue_soldiers, 0);
-    EXPECT_EQ(captured_red_soldiers, 0);
-    EXPECT_EQ(blue_king_alive, 1);
-    EXPECT_EQ(red_king_alive, 1);
+    expect_new_game_scalars();
 }
 
 TEST(RulesStartingPosition, NewGameClearsTheHighlightsOfASelection)

@@ -79,6 +79,21 @@ inline void expect_same_state(const GameState& before, const GameState& after)
     EXPECT_EQ(before.sel_c, after.sel_c);
 }
 
+// The side to move, the turn, the captures, the kings and the selection as a
+// new game sets them.
+inline void expect_new_game_scalars()
+{
+    EXPECT_EQ(current_player, PLAYER_BLUE);
+    EXPECT_EQ(turn_count, 1);
+    EXPECT_EQ(captured_blue_soldiers, 0);
+    EXPECT_EQ(captured_red_soldiers, 0);
+    EXPECT_EQ(blue_king_alive, 1);
+    EXPECT_EQ(red_king_alive, 1);
+    EXPECT_EQ(has_selection, 0);
+    EXPECT_EQ(sel_r, -1);
+    EXPECT_EQ(sel_c, -1);
+}
+
 inline bool is_corner(int32_t row, int32_t col)
 {
     return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
