@@ -158,3 +158,11 @@ int start_link_client(int listen_fd, uint16_t port)
     EXPECT_EQ(result, 0) << printed.out;
     return accept_within(listen_fd);
 }
+
+void expect_nothing_set_up()
+{
+    EXPECT_EQ(network_socket, -1);
+    EXPECT_EQ(client_socket, -1);
+    EXPECT_EQ(is_server, 0);
+    EXPECT_EQ(is_connected, 0);
+}

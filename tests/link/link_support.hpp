@@ -64,6 +64,10 @@ int link_server_with_peer();
 // A link set up as a client of `listen_fd`; returns the server's end.
 int start_link_client(int listen_fd, uint16_t port);
 
+// The link's globals as they are with no link set up: no socket, no role,
+// no peer.
+void expect_nothing_set_up();
+
 // Every test starts and ends with no link set up.
 class CleanLink : public testing::Test
 {

@@ -9,10 +9,7 @@
 
 TEST(LinkLocalMode, SendPollAndCleanupDoNothingAndTouchNoSocket)
 {
-    EXPECT_EQ(network_socket, -1);
-    EXPECT_EQ(client_socket, -1);
-    EXPECT_EQ(is_server, 0);
-    EXPECT_EQ(is_connected, 0);
+    expect_nothing_set_up();
 
     const int bystander = socket(AF_INET, SOCK_STREAM, 0);
     const int fds_before = count_open_fds();
@@ -33,9 +30,6 @@ TEST(LinkLocalMode, SendPollAndCleanupDoNothingAndTouchNoSocket)
     EXPECT_EQ(count_open_fds(), fds_before);
     EXPECT_TRUE(fd_is_open(bystander));
     EXPECT_EQ(from_row + from_col + to_row + to_col, -28);
-    EXPECT_EQ(network_socket, -1);
-    EXPECT_EQ(client_socket, -1);
-    EXPECT_EQ(is_server, 0);
-    EXPECT_EQ(is_connected, 0);
+    expect_nothing_set_up();
     close(bystander);
 }

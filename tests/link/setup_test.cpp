@@ -9,14 +9,6 @@
 using LinkSetUpFailures = CleanLink;
 using LinkCleanup = CleanLink;
 
-static void expect_nothing_set_up()
-{
-    EXPECT_EQ(network_socket, -1);
-    EXPECT_EQ(client_socket, -1);
-    EXPECT_EQ(is_server, 0);
-    EXPECT_EQ(is_connected, 0);
-}
-
 TEST_F(LinkSetUpFailures, AddressesThatAreNotDottedIpv4AreRefusedWithoutASocket)
 {
     const uint16_t port = unused_port();
