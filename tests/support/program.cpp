@@ -149,16 +149,21 @@ static void drain_after_end(Program& p)
         pump(p, 50);
 }
 
+static void kill_program(Program& p)
+{
+    kill(p.pid, SIGKILL);
+    int st = 0;
+    waitpid(p.pid, &st, 0);
+    p.ended = true;
+}
+
 static int wait_end(Program& p, int timeout_ms)
 {
     const long long deadline = now_ms() + timeout_ms;
     while (!p.ended && now_ms() < deadline)
         pump(p, 50);
     if (!p.ended) {
-        kill(p.pid, SIGKILL);
-        int st = 0;
-        waitpid(p.pid, &st, 0);
-        p.ended = true;
+        kill_program(p);
         p.status = 128 + SIGKILL;
         close_pipes(p);
         return -1;
@@ -193,12 +198,8 @@ int wait_exit(Program& p, int timeout_ms) { return wait_end(p, timeout_ms); }
 void end_all_programs()
 {
     for (Program& p : programs) {
-        if (!p.ended && p.pid > 0) {
-            kill(p.pid, SIGKILL);
-            int st = 0;
-            waitpid(p.pid, &st, 0);
-            p.ended = true;
-        }
+        if (!p.ended && p.pid > 0)
+            kill_program(p);
         close_pipes(p);
     }
     programs.clear();
