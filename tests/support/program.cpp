@@ -37,6 +37,20 @@ static long long now_ms()
 
 static void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Tries `attempt()` every 100 ms until it succeeds or the time runs out;
+// returns whether it succeeded.
+template <class Attempt> static bool retry_for(int timeout_ms, Attempt attempt)
+{
+    const long long deadline = now_ms() + timeout_ms;
+    for (;;) {
+        if (attempt())
+            return true;
+        if (now_ms() >= deadline)
+            return false;
+        sleep_ms(100);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Processes
 
@@ -466,16 +480,11 @@ bool find_board(const Image& image, const Rect& window, int* board_x, int* board
 
 bool locate_board(GameWindow& w, int timeout_ms)
 {
-    const long long deadline = now_ms() + timeout_ms;
-    for (;;) {
+    return retry_for(timeout_ms, [&w] {
         Image image;
         w.rect = window_rect(w.id);
-        if (take_screenshot(image) && find_board(image, w.rect, &w.board_x, &w.board_y))
-            return true;
-        if (now_ms() >= deadline)
-            return false;
-        sleep_ms(100);
-    }
+        return take_screenshot(image) && find_board(image, w.rect, &w.board_x, &w.board_y);
+    });
 }
 
 bool open_game_window(Program& p, GameWindow& w, int timeout_ms)
@@ -503,14 +512,8 @@ bool press_square(const GameWindow& w, int row, int col)
 
 bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms)
 {
-    const long long deadline = now_ms() + timeout_ms;
-    for (;;) {
-        if (take_screenshot(image) && near(board_pixel(image, w, bx, by), want, 6))
-            return true;
-        if (now_ms() >= deadline)
-            return false;
-        sleep_ms(100);
-    }
+    return retry_for(timeout_ms,
+                     [&] { return take_screenshot(image) && near(board_pixel(image, w, bx, by), want, 6); });
 }
 
 // ---------------------------------------------------------------------------
