@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "app.hpp"
-#include "gui.hpp"
 #include "game_window.hpp"
+#include "gui.hpp"
 #include "network.hpp"
 #include "window_harness.hpp"
 
@@ -72,9 +72,9 @@ TEST(BoardPresses, MoveIsAppliedAndTheTurnPasses)
         EXPECT_EQ(turn_count, 2);
         EXPECT_EQ(current_player, PLAYER_RED);
         EXPECT_EQ(label_markup(turn_center_label),
-                     "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Rouge</span>");
+                  "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Rouge</span>");
         EXPECT_EQ(label_markup(blue_score_label),
-                     "<span size='18000' weight='bold' foreground='#1E90FF'>Contrôle: 11 | Soldats: 9</span>");
+                  "<span size='18000' weight='bold' foreground='#1E90FF'>Contrôle: 11 | Soldats: 9</span>");
         EXPECT_EQ(label_markup(red_turn_label), "<span size='16000' foreground='#FF3030'>Tour 2 / 64</span>");
 
         // Red now moves, and a Blue piece no longer answers.
@@ -119,7 +119,7 @@ TEST(BoardPresses, PressInsideTheGridRewritesTheLabels)
         EXPECT_EQ(has_selection, 0);
         EXPECT_EQ(label_markup(red_turn_label), "<span size='16000' foreground='#FF3030'>Tour 1 / 64</span>");
         EXPECT_EQ(label_markup(turn_center_label),
-                     "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Bleu</span>");
+                  "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Bleu</span>");
     });
 }
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app.hpp"
-#include "gui.hpp"
 #include "game_window.hpp"
+#include "gui.hpp"
 #include "network.hpp"
 #include "window_harness.hpp"
 
