@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include <gtk/gtk.h>
+
 #include "gui.hpp"
 
 Grid board{};
@@ -18,24 +20,16 @@ int32_t has_selection = 0;
 int32_t sel_r = -1;
 int32_t sel_c = -1;
 
-namespace
-{
-
-constexpr size_t LABEL_BUFFER_BYTES = 512;
-constexpr size_t MESSAGE_BUFFER_BYTES = 256;
+static constexpr size_t LABEL_BUFFER_BYTES = 512;
+static constexpr size_t MESSAGE_BUFFER_BYTES = 256;
 
 // Blue's half of the starting position; Red's is the same turned half a turn
 // about the centre square.
-constexpr int32_t BLUE_KING_START[2] = {1, 1};
-constexpr int32_t BLUE_SOLDIERS_START[9][2] = {{0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 2}, {3, 0}, {3, 1}};
+static constexpr int32_t BLUE_KING_START[2] = {1, 1};
+static constexpr int32_t BLUE_SOLDIERS_START[9][2] = {{0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 0},
+                                                      {2, 1}, {2, 2}, {3, 0}, {3, 1}};
 
-void fill(Grid& grid, int32_t value)
-{
-    for (auto& row : grid)
-        row.fill(value);
-}
-
-void place_starting_pieces()
+static void place_starting_pieces()
 {
     const int32_t last = BOARD_SIZE - 1;
     board[BLUE_KING_START[0]][BLUE_KING_START[1]] = CELL_BLUE_KING;
@@ -46,25 +40,18 @@ void place_starting_pieces()
     }
 }
 
-bool is_corner_square(int32_t row, int32_t col)
-{
-    return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
-}
-
-int32_t sign(int32_t v)
+static int32_t sign(int32_t v)
 {
     return (v > 0) - (v < 0);
 }
 
-} // namespace
-
 void new_game_setup()
 {
-    fill(board, CELL_EMPTY);
+    fill_grid(board, CELL_EMPTY);
     board[0][0] = CELL_CORNER;
     board[BOARD_SIZE - 1][BOARD_SIZE - 1] = CELL_CORNER;
-    fill(control_grid, CONTROL_NONE);
-    fill(highlight_moves, 0);
+    fill_grid(control_grid, CONTROL_NONE);
+    fill_grid(highlight_moves, 0);
     place_starting_pieces();
     for (int32_t r = 0; r < BOARD_SIZE; ++r)
         for (int32_t c = 0; c < BOARD_SIZE; ++c) {
@@ -89,7 +76,7 @@ void new_game_setup()
 
 void compute_possible_moves(int32_t row, int32_t col)
 {
-    fill(highlight_moves, 0);
+    fill_grid(highlight_moves, 0);
     if (!is_piece_of(current_player, board[row][col]))
         return;
     for (const auto& d : dirs) {
@@ -235,34 +222,64 @@ void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_s
     set_markup(red_turn, "<span size='16000' foreground='#FF3030'>Tour %d / %d</span>", turn_count, MAX_TURNS);
 }
 
-// Writes the end message into `message` and returns true when the game is
-// over; the king tests come first, then the soldiers, then the turn limit.
+// The end conditions, in the order they are tested: a fallen king first,
+// then the lost soldiers, then the turn limit.
+enum EndCondition { GAME_GOES_ON, BLUE_KING_FELL, RED_KING_FELL, RED_SOLDIERS_LOST, BLUE_SOLDIERS_LOST, TURNS_RUN_OUT };
+
+static EndCondition end_condition()
+{
+    if (blue_king_alive == 0)
+        return BLUE_KING_FELL;
+    if (red_king_alive == 0)
+        return RED_KING_FELL;
+    if (captured_red_soldiers >= SOLDIER_LOSS_LIMIT)
+        return RED_SOLDIERS_LOST;
+    if (captured_blue_soldiers >= SOLDIER_LOSS_LIMIT)
+        return BLUE_SOLDIERS_LOST;
+    if (turn_count > MAX_TURNS)
+        return TURNS_RUN_OUT;
+    return GAME_GOES_ON;
+}
+
+// At the turn limit, soldiers plus control decide.
+static void write_score_message(char (&message)[MESSAGE_BUFFER_BYTES])
+{
+    int32_t blue_control, red_control, blue_soldiers, red_soldiers;
+    compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
+    const int32_t blue = blue_soldiers + blue_control;
+    const int32_t red = red_soldiers + red_control;
+    if (blue > red)
+        std::snprintf(message, sizeof message, "Fin (64 tours). Score Bleu %d > Rouge %d — Bleu gagne !", blue, red);
+    else if (red > blue)
+        std::snprintf(message, sizeof message, "Fin (64 tours). Score Rouge %d > Bleu %d — Rouge gagne !", red, blue);
+    else
+        std::snprintf(message, sizeof message, "Fin (64 tours). Égalité %d - %d.", blue, red);
+}
+
+// Writes the end message into `message` and returns true when the game is over.
 static bool end_message(char (&message)[MESSAGE_BUFFER_BYTES])
 {
-    if (blue_king_alive == 0) {
-        std::snprintf(message, sizeof message, "Fin : Roi Bleu exécuté ou conquête Rouge — Rouge gagne !");
-    } else if (red_king_alive == 0) {
-        std::snprintf(message, sizeof message, "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !");
-    } else if (captured_red_soldiers >= SOLDIER_LOSS_LIMIT) {
-        std::snprintf(message, sizeof message, "Fin : 8 soldats rouges capturés — Bleu gagne !");
-    } else if (captured_blue_soldiers >= SOLDIER_LOSS_LIMIT) {
-        std::snprintf(message, sizeof message, "Fin : 8 soldats bleus capturés — Rouge gagne !");
-    } else if (turn_count > MAX_TURNS) {
-        int32_t blue_control, red_control, blue_soldiers, red_soldiers;
-        compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
-        const int32_t blue = blue_soldiers + blue_control;
-        const int32_t red = red_soldiers + red_control;
-        if (blue > red)
-            std::snprintf(message, sizeof message, "Fin (64 tours). Score Bleu %d > Rouge %d — Bleu gagne !", blue,
-                          red);
-        else if (red > blue)
-            std::snprintf(message, sizeof message, "Fin (64 tours). Score Rouge %d > Bleu %d — Rouge gagne !", red,
-                          blue);
-        else
-            std::snprintf(message, sizeof message, "Fin (64 tours). Égalité %d - %d.", blue, red);
-    } else {
+    const char* fixed = nullptr;
+    switch (end_condition()) {
+    case GAME_GOES_ON:
         return false;
+    case BLUE_KING_FELL:
+        fixed = "Fin : Roi Bleu exécuté ou conquête Rouge — Rouge gagne !";
+        break;
+    case RED_KING_FELL:
+        fixed = "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !";
+        break;
+    case RED_SOLDIERS_LOST:
+        fixed = "Fin : 8 soldats rouges capturés — Bleu gagne !";
+        break;
+    case BLUE_SOLDIERS_LOST:
+        fixed = "Fin : 8 soldats bleus capturés — Rouge gagne !";
+        break;
+    case TURNS_RUN_OUT:
+        write_score_message(message);
+        return true;
     }
+    std::snprintf(message, sizeof message, "%s", fixed);
     return true;
 }
 
@@ -308,8 +325,5 @@ void show_game_over_popup(const char* message, GtkWindow* parent)
 
 int32_t is_game_over()
 {
-    if (red_king_alive == 0 || blue_king_alive == 0 || captured_blue_soldiers >= SOLDIER_LOSS_LIMIT ||
-        captured_red_soldiers >= SOLDIER_LOSS_LIMIT)
-        return 1;
-    return turn_count > MAX_TURNS ? 1 : 0;
+    return end_condition() != GAME_GOES_ON ? 1 : 0;
 }

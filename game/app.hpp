@@ -6,7 +6,10 @@
 #include <array>
 #include <cstdint>
 
-#include <gtk/gtk.h>
+// The two toolkit types the status texts are written to; the rules themselves
+// need nothing of the toolkit.
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkWindow GtkWindow;
 
 // Board geometry and limits
 constexpr int32_t BOARD_SIZE = 9;
@@ -14,6 +17,12 @@ constexpr int32_t MAX_TURNS = 64;
 constexpr int32_t SOLDIER_LOSS_LIMIT = 8; // captured soldiers that end the game
 
 using Grid = std::array<std::array<int32_t, BOARD_SIZE>, BOARD_SIZE>;
+
+constexpr void fill_grid(Grid& grid, int32_t value)
+{
+    for (auto& row : grid)
+        row.fill(value);
+}
 
 // Cell codes of `board`
 constexpr int32_t CELL_EMPTY = 0;
@@ -38,6 +47,12 @@ constexpr std::array<std::array<int32_t, 2>, 4> dirs = {{{+1, 0}, {-1, 0}, {0, +
 constexpr bool on_board(int32_t row, int32_t col)
 {
     return row >= 0 && row < BOARD_SIZE && col >= 0 && col < BOARD_SIZE;
+}
+// (0,0), Blue's, and (8,8), Red's: no piece enters them and their marks
+// never count.
+constexpr bool is_corner_square(int32_t row, int32_t col)
+{
+    return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
 }
 constexpr bool is_blue_piece(int32_t cell)
 {
@@ -79,6 +94,9 @@ extern int32_t sel_c;
 void new_game_setup();
 
 // Moves and captures
+// Rewrites `highlight_moves` with the squares the piece on (row, col) can
+// reach; all 0 unless it is a piece of the side to move. The square must be
+// on the board.
 void compute_possible_moves(int32_t row, int32_t col);
 // Returns 1 when the move was legal and has been applied, 0 when it was
 // refused (nothing changed, nothing printed). Never changes the side to move
@@ -86,7 +104,14 @@ void compute_possible_moves(int32_t row, int32_t col);
 int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col);
 
 // Scores, end of game and status labels
+// Writes the four labels given, and `turn_center_label`, from the state. All
+// five must be labels: none may be null.
 void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_score, GtkWidget* red_turn);
+// Does nothing while the game goes on. Once it is over, every call writes the
+// result to `label` (which may be null: then no label is written), makes the
+// board insensitive and raises a further alert over the board's window (none
+// when the board is in no window).
 void check_end_and_update(GtkWidget* label, GtkWidget* board_widget);
 void show_game_over_popup(const char* message, GtkWindow* parent);
+// 1 once an end condition holds, else 0; the same conditions as the alert.
 int32_t is_game_over();
