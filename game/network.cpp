@@ -22,13 +22,21 @@ int32_t is_connected = 0;
 
 constexpr int LISTEN_BACKLOG = 1;
 // How long a send that got part of a move text out may wait to finish it.
+// Giving up at once would leave half a text on the wire, and the peer would
+// then read every later text shifted by those bytes; waiting longer would
+// freeze the window on a peer that has stopped reading.
 constexpr int SEND_FINISH_WAIT_MS = 100;
+// Four bytes shown as \xNN each at most, and a zero byte.
+constexpr int SHOWN_TEXT_BYTES = 4 * MOVE_TEXT_BYTES + 1;
 constexpr int ECHO_BUFFER_BYTES = 16;
 constexpr unsigned ECHO_PAUSE_S = 2;
 constexpr char ECHO_TEST_MOVE[] = "A1B2";
 
 // The bytes of a move text that has begun to arrive on the current
-// connection; they go with the connection.
+// connection; they go with the connection. TCP may hand over a text in
+// pieces (a slow link, a peer that writes byte by byte): dropping the first
+// piece would make every later text on the connection start mid-text, so the
+// pieces are kept until the text is whole.
 static char pending_text[MOVE_TEXT_BYTES];
 static int pending_count = 0;
 
@@ -50,6 +58,21 @@ void decode_move_text(const char text[MOVE_TEXT_BYTES], int* from_row, int* from
     *from_row = '9' - static_cast<signed char>(text[1]);
     *to_col = static_cast<signed char>(text[2]) - 'A';
     *to_row = '9' - static_cast<signed char>(text[3]);
+}
+
+// The text as it may safely reach a terminal: printable ASCII as it came,
+// any other byte (a control sequence, a zero byte, 0x80 and up) as \xNN.
+static void printable_move_text(const char text[MOVE_TEXT_BYTES], char shown[SHOWN_TEXT_BYTES])
+{
+    char* at = shown;
+    for (int i = 0; i < MOVE_TEXT_BYTES; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F)
+            *at++ = static_cast<char>(byte);
+        else
+            at += std::snprintf(at, 5, "\\x%02x", byte);
+    }
+    *at = '\0';
 }
 
 // ---------------------------------------------------------------------------
@@ -148,17 +171,28 @@ int connect_to(const char* address, uint16_t port)
 // ---------------------------------------------------------------------------
 // Set-up
 
+// Makes a freshly set-up socket the link's own, non-blocking, as a server's
+// listening socket or a client's connection; on -1 prints the failure line
+// and leaves the link with no socket.
+static int take_link_socket(int fd, int32_t as_server, const char* failure_line)
+{
+    network_socket = fd;
+    if (fd == -1) {
+        std::printf("%s\n", failure_line);
+        return -1;
+    }
+    set_non_blocking(fd);
+    is_server = as_server;
+    is_connected = as_server ? 0 : 1;
+    pending_count = 0;
+    return 0;
+}
+
 int network_init_server(uint16_t port)
 {
     std::printf("[DEBUG][NETWORK] Initializing server on port %d\n", port);
-    network_socket = start_server(port);
-    if (network_socket == -1) {
-        std::printf("[ERROR] Failed to start server\n");
+    if (take_link_socket(start_server(port), 1, "[ERROR] Failed to start server") < 0)
         return -1;
-    }
-    set_non_blocking(network_socket);
-    is_server = 1;
-    is_connected = 0;
     std::printf("[DEBUG][NETWORK] Server listening on port %d (non-blocking)\n", port);
     return 0;
 }
@@ -166,15 +200,8 @@ int network_init_server(uint16_t port)
 int network_init_client(const char* address, uint16_t port)
 {
     std::printf("[DEBUG][NETWORK] Initializing client to %s:%d\n", address, port);
-    network_socket = connect_to(address, port);
-    if (network_socket == -1) {
-        std::printf("[ERROR] Failed to connect to server\n");
+    if (take_link_socket(connect_to(address, port), 0, "[ERROR] Failed to connect to server") < 0)
         return -1;
-    }
-    set_non_blocking(network_socket);
-    is_server = 0;
-    is_connected = 1;
-    pending_count = 0;
     std::printf("[DEBUG][NETWORK] Connected to server (non-blocking)\n");
     return 0;
 }
@@ -265,12 +292,18 @@ int network_check_move(int* from_row, int* from_col, int* to_row, int* to_col)
     if (pending_count < MOVE_TEXT_BYTES)
         return 0;
     pending_count = 0;
-    char text[MOVE_TEXT_BYTES + 1];
-    std::memcpy(text, pending_text, MOVE_TEXT_BYTES);
-    text[MOVE_TEXT_BYTES] = '\0';
-    std::printf("[DEBUG][NETWORK] Received move: %s\n", text);
-    decode_move_text(text, from_row, from_col, to_row, to_col);
+    char shown[SHOWN_TEXT_BYTES];
+    printable_move_text(pending_text, shown);
+    std::printf("[DEBUG][NETWORK] Received move: %s\n", shown);
+    decode_move_text(pending_text, from_row, from_col, to_row, to_col);
     return 1;
+}
+
+int network_live_socket()
+{
+    if (is_server)
+        return is_connected ? client_socket : network_socket;
+    return is_connected ? network_socket : -1;
 }
 
 void network_cleanup()
@@ -326,6 +359,9 @@ int send_coords(int sock, const char* move)
 int recv_move(int sock, char* buffer, int length)
 {
     std::printf("\nAttente du coup adverse...\n");
+    // Whoever reads this output sees the wait before it begins, whatever the
+    // buffering of standard output.
+    std::fflush(stdout);
     if (buffer == nullptr || length <= MOVE_TEXT_BYTES)
         return -1;
     std::memset(buffer, 0, static_cast<size_t>(length));
@@ -376,6 +412,7 @@ int run_server(uint16_t port)
         return -1;
     }
     std::printf("[DEBUG][NETWORK] Server listening on port %d\n", port);
+    std::fflush(stdout); // before the wait for a peer
     int peer = -1;
     if (wait_for_client(listen_fd, &peer) < 0) {
         std::printf("[ERROR] Failed to accept client\n");
@@ -403,6 +440,7 @@ static void exchange_echoes(int sock, char* buffer)
             return;
         }
         std::printf("[DEBUG][NETWORK] Received echo: %s\n", buffer);
+        std::fflush(stdout); // before the pause
         sleep(ECHO_PAUSE_S);
     }
 }

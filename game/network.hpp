@@ -33,7 +33,13 @@ int network_init_client(const char* address, uint16_t port);
 int network_send_move_async(int from_row, int from_col, int to_row, int to_col);
 // 1 a whole move text read (outputs written), 0 nothing yet, -1 connection
 // lost. The bytes of a text that arrives in pieces are kept until it is whole.
+// The text is printed with every byte that is not printable ASCII as \xNN.
 int network_check_move(int* from_row, int* from_col, int* to_row, int* to_col);
+// The socket on which the link's next event will show: the listening socket
+// while a server waits for a peer, the peer's socket while one is connected;
+// -1 when there is nothing to wait for (local mode, a client that lost its
+// server, after clean-up).
+int network_live_socket();
 void network_cleanup();
 
 // Blocking exchange and echo test loops
