@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <glib-unix.h>
+
 #include "ai.hpp"
 #include "app.hpp"
 #include "network.hpp"
@@ -17,6 +19,27 @@ GtkWidget* red_score_label = nullptr;
 GtkWidget* red_turn_label = nullptr;
 
 static GtkWidget* game_window = nullptr;
+
+// The watch on the peer link's live socket, and the descriptor it is on.
+static constexpr GIOCondition PEER_EVENTS = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
+static guint peer_watch_id = 0;
+static int32_t peer_watch_fd = -1;
+static void follow_peer_socket();
+
+// ---------------------------------------------------------------------------
+// Rendering
+
+void choose_default_renderer()
+{
+    if (g_getenv("GSK_RENDERER") || g_getenv("GDK_DEBUG") || g_getenv("GDK_DISABLE"))
+        return;
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
+#if GTK_CHECK_VERSION(4, 16, 0)
+    g_setenv("GDK_DISABLE", "gl", FALSE);
+#else
+    g_setenv("GDK_DEBUG", "gl-disable", FALSE);
+#endif
+}
 
 // ---------------------------------------------------------------------------
 // Window
@@ -42,6 +65,9 @@ static constexpr const char* TURN_MARKUP = "<span size='16000' foreground='white
 // its reference as soon as it exists.
 static GtkWidget* side_column(const char* title_markup, GtkWidget** score_label, GtkWidget** turn_label)
 {
+    // Every box of the window starts from the same spacing of 10; the side
+    // columns then space their three labels wider than the centre column,
+    // before anything is in them, so only 20 ever shows.
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_box_set_spacing(GTK_BOX(column), 20);
     gtk_box_append(GTK_BOX(column), markup_label(title_markup));
@@ -109,6 +135,7 @@ void gui_activate(GtkApplication* app, gpointer)
     gtk_widget_add_controller(drawing_area, GTK_EVENT_CONTROLLER(click));
     g_signal_connect(click, "pressed", G_CALLBACK(on_click), nullptr);
     g_timeout_add(NETWORK_POLL_MS, check_network_moves, nullptr);
+    follow_peer_socket();
 
     new_game_setup();
     update_labels(blue_score_label, blue_turn_label, red_score_label, red_turn_label);
@@ -117,15 +144,6 @@ void gui_activate(GtkApplication* app, gpointer)
 
 // ---------------------------------------------------------------------------
 // Board drawing
-
-static double cell_origin(int32_t index)
-{
-    return BOARD_MARGIN + CELL_SIZE * index;
-}
-static double cell_centre(int32_t index)
-{
-    return cell_origin(index) + CELL_SIZE / 2;
-}
 
 static void draw_coordinates(cairo_t* cr)
 {
@@ -136,13 +154,13 @@ static void draw_coordinates(cairo_t* cr)
     for (int32_t i = 0; i < BOARD_SIZE; ++i) {
         const char letter[2] = {static_cast<char>('A' + i), '\0'};
         cairo_text_extents(cr, letter, &ext);
-        cairo_move_to(cr, cell_centre(i) - 0.5 * ext.width, 18);
+        cairo_move_to(cr, square_centre_px(i) - 0.5 * ext.width, 18);
         cairo_show_text(cr, letter);
     }
     for (int32_t j = 0; j < BOARD_SIZE; ++j) {
         const char digit[2] = {static_cast<char>('9' - j), '\0'};
         cairo_text_extents(cr, digit, &ext);
-        cairo_move_to(cr, 15, cell_centre(j) + 0.5 * ext.height);
+        cairo_move_to(cr, 15, square_centre_px(j) + 0.5 * ext.height);
         cairo_show_text(cr, digit);
     }
 }
@@ -157,23 +175,23 @@ static void draw_control(cairo_t* cr)
                 cairo_set_source_rgba(cr, 1.0, 0.2, 0.2, 0.25);
             else
                 continue;
-            cairo_rectangle(cr, cell_origin(c), cell_origin(r), CELL_SIZE, CELL_SIZE);
+            cairo_rectangle(cr, square_origin_px(c), square_origin_px(r), CELL_SIZE, CELL_SIZE);
             cairo_fill(cr);
         }
 }
 
 static void draw_lines(cairo_t* cr)
 {
-    const double first = BOARD_MARGIN, last = cell_origin(BOARD_SIZE);
+    const double first = BOARD_MARGIN, last = square_origin_px(BOARD_SIZE);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_set_line_width(cr, 4);
     for (int32_t k = 0; k <= BOARD_SIZE; ++k) {
-        cairo_move_to(cr, first, cell_origin(k));
-        cairo_line_to(cr, last, cell_origin(k));
+        cairo_move_to(cr, first, square_origin_px(k));
+        cairo_line_to(cr, last, square_origin_px(k));
     }
     for (int32_t k = 0; k <= BOARD_SIZE; ++k) {
-        cairo_move_to(cr, cell_origin(k), first);
-        cairo_line_to(cr, cell_origin(k), last);
+        cairo_move_to(cr, square_origin_px(k), first);
+        cairo_line_to(cr, square_origin_px(k), last);
     }
     cairo_stroke(cr);
 }
@@ -227,9 +245,9 @@ static void draw_pieces(cairo_t* cr)
             if (cell == CELL_EMPTY)
                 continue;
             if (cell == CELL_CORNER)
-                draw_corner_emblem(cr, cell_centre(c), cell_centre(r));
+                draw_corner_emblem(cr, square_centre_px(c), square_centre_px(r));
             else
-                draw_piece(cr, cell, cell_centre(c), cell_centre(r));
+                draw_piece(cr, cell, square_centre_px(c), square_centre_px(r));
         }
 }
 
@@ -257,8 +275,14 @@ static void refresh_view()
 static void end_selection()
 {
     has_selection = 0;
-    for (auto& row : highlight_moves)
-        row.fill(0);
+    fill_grid(highlight_moves, 0);
+}
+
+// After every move applied from a press or from the peer.
+static void pass_turn()
+{
+    turn_count++;
+    current_player = other_player(current_player);
 }
 
 static void play_selected_to(int32_t row, int32_t col)
@@ -268,9 +292,9 @@ static void play_selected_to(int32_t row, int32_t col)
         return;
     }
     network_send_move_async(sel_r, sel_c, row, col);
+    follow_peer_socket(); // the send may have taken a peer or lost one
     end_selection();
-    turn_count++;
-    current_player = other_player(current_player);
+    pass_turn();
     if (ai_enabled && current_player == ai_player)
         ai_move();
 }
@@ -298,18 +322,56 @@ void on_click(GtkGestureClick*, int, double x, double y, gpointer)
     refresh_view();
 }
 
-gboolean check_network_moves(gpointer)
+static void apply_received_move()
 {
     int from_row, from_col, to_row, to_col;
     if (network_check_move(&from_row, &from_col, &to_row, &to_col) != 1)
-        return TRUE;
+        return;
     std::printf("[DEBUG][GUI] Applying received move: (%d,%d) -> (%d,%d)\n", from_row, from_col, to_row, to_col);
     if (!try_move(from_row, from_col, to_row, to_col))
-        return TRUE;
-    turn_count++;
-    current_player = other_player(current_player);
+        return;
+    pass_turn();
     // The window may already be closing while the last tick runs.
     if (drawing_area)
         refresh_view();
+}
+
+// Runs on every tick of the poll timer, and at once whenever the watched
+// socket has something: one move text, a new peer or a lost one per call.
+gboolean check_network_moves(gpointer)
+{
+    apply_received_move();
+    follow_peer_socket();
     return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Peer socket watch
+
+// A listening socket that stays readable although no peer could be taken
+// (a failed accept) is left to the timer's next tick instead of waking the
+// main loop without end.
+static gboolean on_peer_socket_ready(gint fd, GIOCondition, gpointer)
+{
+    check_network_moves(nullptr);
+    if (fd == peer_watch_fd && fd == network_socket && is_server && !is_connected) {
+        peer_watch_id = 0;
+        peer_watch_fd = -1;
+        return G_SOURCE_REMOVE;
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+// Puts the watch on the descriptor where the link's next event will show, or
+// removes it when there is none, so that it never stays on a closed socket
+// or on one that stays readable after its peer has gone.
+static void follow_peer_socket()
+{
+    const int32_t fd = network_live_socket();
+    if (fd == peer_watch_fd)
+        return;
+    if (peer_watch_id)
+        g_source_remove(peer_watch_id);
+    peer_watch_id = fd >= 0 ? g_unix_fd_add(fd, PEER_EVENTS, on_peer_socket_ready, nullptr) : 0;
+    peer_watch_fd = fd;
 }

@@ -6,11 +6,24 @@
 
 #include <gtk/gtk.h>
 
+#include "app.hpp"
+
 // Board geometry, in pixels of the board widget
 constexpr int32_t BOARD_MARGIN = 30;
 constexpr int32_t CELL_SIZE = 52;
 constexpr double PIECE_RADIUS = CELL_SIZE / 2.8;
-constexpr int32_t BOARD_PX = 2 * BOARD_MARGIN + 9 * CELL_SIZE; // 528
+constexpr int32_t BOARD_PX = 2 * BOARD_MARGIN + BOARD_SIZE * CELL_SIZE; // 528
+// Left (or top) edge of column (or row) `index`; index BOARD_SIZE gives the
+// far edge of the grid.
+constexpr int32_t square_origin_px(int32_t index)
+{
+    return BOARD_MARGIN + CELL_SIZE * index;
+}
+constexpr int32_t square_centre_px(int32_t index)
+{
+    return square_origin_px(index) + CELL_SIZE / 2;
+}
+
 constexpr guint NETWORK_POLL_MS = 100;
 
 // Widget references into the one game window (not owned; none until the
@@ -21,6 +34,11 @@ extern GtkWidget* turn_center_label;
 extern GtkWidget* drawing_area;
 extern GtkWidget* red_score_label;
 extern GtkWidget* red_turn_label;
+
+// Rendering: when the player has set none of GSK_RENDERER, GDK_DEBUG and
+// GDK_DISABLE, the board (all cairo) is shown by the cairo renderer and the
+// GL driver is never loaded. Call before the display is opened.
+void choose_default_renderer();
 
 // Window
 void gui_activate(GtkApplication* app, gpointer user_data);
