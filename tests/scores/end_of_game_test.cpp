@@ -47,40 +47,38 @@ class EndOfGame : public GameWindowTest
         EXPECT_EQ(gtk_label_get_label(GTK_LABEL(result_label)), message);
         EXPECT_FALSE(gtk_label_get_use_markup(GTK_LABEL(result_label)));
         EXPECT_FALSE(gtk_widget_get_sensitive(drawing_area));
-        const auto alerts = open_alerts();
-        ASSERT_EQ(alerts.size(), 1u);
-        expect_alert(alerts[0], message);
+        const auto shown = alerts();
+        ASSERT_EQ(shown.size(), 1u);
+        expect_alert(shown[0], message);
     }
 
-    void expect_alert(GtkMessageDialog* alert, const std::string& message)
+    std::vector<GtkWindow*> alerts() const { return open_alerts(GTK_WINDOW(window)); }
+
+    // What the player sees: a window modal to the game's, showing the
+    // message and the detail as plain text, with one button, "OK".
+    void expect_alert(GtkWindow* alert, const std::string& message)
     {
-        char* text = nullptr;
-        char* detail = nullptr;
-        gboolean text_is_markup = TRUE;
-        g_object_get(alert, "text", &text, "secondary-text", &detail, "use-markup", &text_is_markup, nullptr);
-        EXPECT_STREQ(text, message.c_str());
-        EXPECT_STREQ(detail, DETAIL);
-        EXPECT_FALSE(text_is_markup);
-        g_free(text);
-        g_free(detail);
-        EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(alert)));
-        EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(alert)), GTK_WINDOW(window));
-        const std::vector<std::string> buttons = button_labels(gtk_window_get_child(GTK_WINDOW(alert)));
-        EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
+        EXPECT_TRUE(gtk_window_get_modal(alert));
+        EXPECT_EQ(gtk_window_get_transient_for(alert), GTK_WINDOW(window));
+        std::vector<std::string> texts;
+        bool markup = false;
+        for (GtkWidget* label : widgets_of_type(GTK_WIDGET(alert), GTK_TYPE_LABEL))
+            if (gtk_widget_get_visible(label) && !gtk_widget_get_ancestor(label, GTK_TYPE_BUTTON)) {
+                texts.push_back(gtk_label_get_text(GTK_LABEL(label)));
+                markup = markup || gtk_label_get_use_markup(GTK_LABEL(label));
+            }
+        EXPECT_EQ(texts, (std::vector<std::string>{message, DETAIL}));
+        EXPECT_FALSE(markup) << "the texts are shown as plain text";
+        const std::vector<GtkWidget*> buttons = widgets_of_type(GTK_WIDGET(alert), GTK_TYPE_BUTTON);
+        ASSERT_EQ(buttons.size(), 1u);
+        const char* label = gtk_button_get_label(GTK_BUTTON(buttons[0]));
+        EXPECT_STREQ(label, "OK");
     }
 
-    static std::vector<std::string> button_labels(GtkWidget* widget)
+    static GtkWidget* ok_button(GtkWindow* alert)
     {
-        std::vector<std::string> labels;
-        if (GTK_IS_BUTTON(widget)) {
-            const char* label = gtk_button_get_label(GTK_BUTTON(widget));
-            labels.push_back(label ? label : "<no label>");
-            return labels;
-        }
-        for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
-            for (const std::string& l : button_labels(child))
-                labels.push_back(l);
-        return labels;
+        const std::vector<GtkWidget*> buttons = widgets_of_type(GTK_WIDGET(alert), GTK_TYPE_BUTTON);
+        return buttons.empty() ? nullptr : buttons[0];
     }
 
     // Nothing the end test touches has changed.
@@ -91,7 +89,7 @@ class EndOfGame : public GameWindowTest
         EXPECT_STREQ(gtk_label_get_label(GTK_LABEL(result_label)), "<b>en cours</b>");
         EXPECT_TRUE(gtk_label_get_use_markup(GTK_LABEL(result_label)));
         EXPECT_TRUE(gtk_widget_get_sensitive(drawing_area));
-        EXPECT_TRUE(open_alerts().empty());
+        EXPECT_TRUE(alerts().empty());
         EXPECT_EQ(toplevel_windows().size(), windows);
         EXPECT_TRUE(snapshot_state() == before);
     }
@@ -239,9 +237,9 @@ TEST_F(EndOfGame, WithNoLabelGivenTheStatusLabelsStayAsTheyWere)
     for (size_t i = 0; i < 5; ++i)
         EXPECT_EQ(after[i], before[i]);
     EXPECT_FALSE(gtk_widget_get_sensitive(drawing_area));
-    const auto alerts = open_alerts();
-    ASSERT_EQ(alerts.size(), 1u);
-    expect_alert(alerts[0], RED_KING_FELL);
+    const auto shown = alerts();
+    ASSERT_EQ(shown.size(), 1u);
+    expect_alert(shown[0], RED_KING_FELL);
 }
 
 TEST_F(EndOfGame, TheEndTestChangesNoGameState)
@@ -257,17 +255,18 @@ TEST_F(EndOfGame, DismissingTheAlertClosesItAndChangesNothing)
 {
     captured_blue_soldiers = 8;
     expect_game_over_with(BLUE_SOLDIERS_LOST);
-    const auto alerts = open_alerts();
-    ASSERT_EQ(alerts.size(), 1u);
-    GtkMessageDialog* alert = alerts[0];
+    const auto shown = alerts();
+    ASSERT_EQ(shown.size(), 1u);
+    GtkWindow* alert = shown[0];
     g_object_add_weak_pointer(G_OBJECT(alert), reinterpret_cast<gpointer*>(&alert));
     const GameState before = snapshot_state();
     const std::string turn_text = label_markup(turn_center_label);
 
-    gtk_dialog_response(GTK_DIALOG(alert), GTK_RESPONSE_OK);
+    ASSERT_NE(ok_button(alert), nullptr);
+    g_signal_emit_by_name(ok_button(alert), "clicked");
     run_pending_events();
 
-    EXPECT_TRUE(open_alerts().empty());
+    EXPECT_TRUE(alerts().empty());
     EXPECT_EQ(alert, nullptr) << "the dismissed alert still exists";
     if (alert)
         g_object_remove_weak_pointer(G_OBJECT(alert), reinterpret_cast<gpointer*>(&alert));
@@ -283,10 +282,10 @@ TEST_F(EndOfGame, EachLaterCheckRaisesTheAlertAgain)
     blue_king_alive = 0;
     check_end(nullptr);
     check_end(nullptr);
-    const auto alerts = open_alerts();
-    ASSERT_EQ(alerts.size(), 2u);
-    expect_alert(alerts[0], BLUE_KING_FELL);
-    expect_alert(alerts[1], BLUE_KING_FELL);
+    const auto shown = alerts();
+    ASSERT_EQ(shown.size(), 2u);
+    expect_alert(shown[0], BLUE_KING_FELL);
+    expect_alert(shown[1], BLUE_KING_FELL);
 }
 
 TEST_F(EndOfGame, ABoardOutsideAnyWindowStillEndsTheGame)
@@ -296,8 +295,8 @@ TEST_F(EndOfGame, ABoardOutsideAnyWindowStillEndsTheGame)
     check_end_and_update(nullptr, loose_board);
     run_pending_events();
     EXPECT_FALSE(gtk_widget_get_sensitive(loose_board));
-    const auto alerts = open_alerts();
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(alerts[0])), nullptr);
+    const auto shown = alerts();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(gtk_window_get_transient_for(shown[0]), nullptr);
     g_object_unref(loose_board);
 }

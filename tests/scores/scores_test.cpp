@@ -118,5 +118,5 @@ TEST_F(ScoresLabels, WritingTheLabelsChangesNoGameStateNorTheBoardWidget)
     update_all_labels();
     EXPECT_TRUE(snapshot_state() == before);
     EXPECT_TRUE(gtk_widget_get_sensitive(drawing_area));
-    EXPECT_TRUE(open_alerts().empty());
+    EXPECT_TRUE(open_alerts(GTK_WINDOW(window)).empty());
 }

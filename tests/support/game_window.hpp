@@ -41,18 +41,34 @@ inline std::string label_markup(GtkWidget* label)
 // the board's press handler.
 inline void press_square(int32_t row, int32_t col)
 {
-    const auto centre_px = [](int32_t index) { return BOARD_MARGIN + CELL_SIZE * index + CELL_SIZE / 2.0; };
-    on_click(nullptr, 1, centre_px(col), centre_px(row), nullptr);
+    on_click(nullptr, 1, square_centre_px(col), square_centre_px(row), nullptr);
 }
 
-// The end-of-game alerts on screen, oldest first.
-inline std::vector<GtkMessageDialog*> open_alerts()
+// The windows on screen other than `main_window`, oldest first: the alerts,
+// whichever widgets the toolkit builds them from.
+inline std::vector<GtkWindow*> open_alerts(GtkWindow* main_window)
 {
-    std::vector<GtkMessageDialog*> alerts;
+    std::vector<GtkWindow*> alerts;
     for (GtkWindow* window : toplevel_windows())
-        if (GTK_IS_MESSAGE_DIALOG(window) && gtk_widget_get_visible(GTK_WIDGET(window)))
-            alerts.insert(alerts.begin(), GTK_MESSAGE_DIALOG(window));
+        if (window != main_window && gtk_widget_get_visible(GTK_WIDGET(window)))
+            alerts.insert(alerts.begin(), window);
     return alerts;
+}
+
+// Every widget of `type` in the tree under `widget`, in order.
+inline void collect_widgets(GtkWidget* widget, GType type, std::vector<GtkWidget*>& found)
+{
+    if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type))
+        found.push_back(widget);
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
+        collect_widgets(child, type, found);
+}
+
+inline std::vector<GtkWidget*> widgets_of_type(GtkWidget* root, GType type)
+{
+    std::vector<GtkWidget*> found;
+    collect_widgets(root, type, found);
+    return found;
 }
 
 // The five status labels and the board as the window module's references,
