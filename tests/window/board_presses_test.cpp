@@ -1,15 +1,16 @@
 // Presses on the board of a built window, handed straight to the press
 // handler: selecting, moving, a refused move, the turn passing, presses in
-// the margins, and the poll timer in a local game.
+// the margins; the poll timer in a local game, and the watch that handles
+// what the peer's socket brings as soon as it comes.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <utility>
 
-#include "app.hpp"
 #include "game_window.hpp"
-#include "gui.hpp"
+#include "loopback.hpp"
 #include "network.hpp"
+#include "standard_output.hpp"
 #include "window_harness.hpp"
 
 namespace
@@ -178,6 +179,88 @@ TEST(BoardPresses, LocalPollFindsNothingToApply)
         EXPECT_EQ(current_player, PLAYER_BLUE);
         EXPECT_TRUE(labels_untouched());
     });
+}
+
+// Passes of the main loop over what is ready, none waiting: how many of them
+// found something to dispatch within `ms`. A source that stays ready without
+// end makes nearly every pass busy.
+int busy_passes_within(int ms)
+{
+    const gint64 end = g_get_monotonic_time() + ms * 1000;
+    int busy = 0;
+    while (g_get_monotonic_time() < end)
+        if (g_main_context_iteration(nullptr, FALSE))
+            ++busy;
+        else
+            g_usleep(1000);
+    return busy;
+}
+
+// Runs the main loop until `done` holds, for a second at most.
+template <class Done> bool iterate_until(Done done)
+{
+    const gint64 end = g_get_monotonic_time() + G_USEC_PER_SEC;
+    while (!done() && g_get_monotonic_time() < end)
+        g_main_context_iteration(nullptr, FALSE);
+    return done();
+}
+
+// Each text is applied within a few passes of the main loop, none waiting,
+// right after its bytes are readable (a pass may go to redrawing the last
+// move first): the 100 ms timer cannot have ticked for all of them.
+constexpr int PASSES_FOR_A_MOVE = 4;
+
+TEST(PeerWatch, AReceivedMoveIsAppliedAsSoonAsItsSocketIsReadable)
+{
+    Printed printed;
+    ASSERT_EQ(capture(printed, [] { return network_init_server(0); }), 0);
+    run_game_window([](GtkApplication*) {
+        const int peer = connect_loopback(local_port(network_socket));
+        ASSERT_TRUE(wait_readable(network_socket));
+        g_main_context_iteration(nullptr, FALSE);
+        ASSERT_EQ(is_connected, 1);
+        int32_t turn = 1;
+        for (const char* text : {"C7C5", "G3G5", "B6B5", "H4H5"}) {
+            ASSERT_TRUE(send_bytes(peer, text));
+            ASSERT_TRUE(wait_readable(client_socket));
+            for (int pass = 0; pass < PASSES_FOR_A_MOVE && turn_count == turn; ++pass)
+                g_main_context_iteration(nullptr, FALSE);
+            EXPECT_EQ(turn_count, ++turn) << text;
+        }
+        EXPECT_EQ(board[4][2], CELL_BLUE_SOLDIER);
+        EXPECT_EQ(board[4][7], CELL_RED_SOLDIER);
+        close(peer);
+    });
+    network_cleanup();
+}
+
+TEST(PeerWatch, APeerThatVanishesLeavesNoSourceSpinning)
+{
+    uint16_t port = 0;
+    const int listener = listen_loopback(&port);
+    Printed printed;
+    ASSERT_EQ(capture(printed, [port] { return network_init_client("127.0.0.1", port); }), 0);
+    static int server_end;
+    server_end = accept_within(listener);
+    run_game_window([](GtkApplication*) {
+        // The client's socket stays open, readable at its end, until exit.
+        close(server_end);
+        ASSERT_TRUE(iterate_until([] { return is_connected == 0; }));
+        EXPECT_LT(busy_passes_within(300), 30);
+    });
+    network_cleanup();
+    close(listener);
+
+    ASSERT_EQ(capture(printed, [] { return network_init_server(0); }), 0);
+    run_game_window([](GtkApplication*) {
+        const int peer = connect_loopback(local_port(network_socket));
+        ASSERT_TRUE(iterate_until([] { return is_connected == 1; }));
+        close_with_reset(peer);
+        ASSERT_TRUE(iterate_until([] { return is_connected == 0; }));
+        EXPECT_EQ(client_socket, -1);
+        EXPECT_LT(busy_passes_within(300), 30);
+    });
+    network_cleanup();
 }
 
 } // namespace
