@@ -47,7 +47,7 @@ TEST_F(LinkServerAccept, PollWithNoPeerWaitingSaysNothing)
 TEST_F(LinkServerAccept, PollAcceptsAWaitingPeerWhichIsReadOnTheNextPoll)
 {
     const int peer = connect_loopback(start_link_server());
-    send_bytes(peer, "E7E4");
+    ASSERT_TRUE(send_bytes(peer, "E7E4"));
     int from_row = -1, from_col = -1, to_row = -1, to_col = -1;
     Printed printed;
     EXPECT_EQ(capture(printed, [&] { return poll_link_when_ready(&from_row, &from_col, &to_row, &to_col); }), 0);
@@ -118,7 +118,7 @@ TEST_F(LinkClientSetUp, MovesTravelBothWays)
     EXPECT_EQ(printed.out, "\nEnvoi du coup: A1B2\n[DEBUG][NETWORK] Sent move: A1B2\n");
     EXPECT_EQ(read_bytes(server_end, 4), "A1B2");
 
-    send_bytes(server_end, "E7E4");
+    ASSERT_TRUE(send_bytes(server_end, "E7E4"));
     int from_row, from_col, to_row, to_col;
     EXPECT_EQ(capture(printed, [&] { return poll_link_when_ready(&from_row, &from_col, &to_row, &to_col); }), 1);
     EXPECT_EQ(printed.out, "[DEBUG][NETWORK] Received move: E7E4\n");

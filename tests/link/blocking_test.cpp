@@ -45,7 +45,7 @@ TEST(LinkBlockingExchange, SendMoveSendsFourBytesAndPrintsTheText)
 TEST(LinkBlockingExchange, RecvMoveReadsOneTextAndTerminatesIt)
 {
     Connection connection;
-    send_bytes(connection.far, "A1B2C7C5");
+    ASSERT_TRUE(send_bytes(connection.far, "A1B2C7C5"));
     char buffer[16];
     std::memset(buffer, 'x', sizeof buffer);
     Printed printed;
@@ -59,7 +59,7 @@ TEST(LinkBlockingExchange, RecvMoveReadsOneTextAndTerminatesIt)
 TEST(LinkBlockingExchange, RecvMoveWithABufferTooShortReadsNothing)
 {
     Connection connection;
-    send_bytes(connection.far, "E7E4");
+    ASSERT_TRUE(send_bytes(connection.far, "E7E4"));
     char buffer[4] = {'x', 'x', 'x', 'x'};
     Printed printed;
     EXPECT_EQ(capture(printed, [&] { return recv_move(connection.near, buffer, 4); }), -1);
@@ -107,7 +107,7 @@ TEST(LinkBlockingExchange, RecvMoveInterruptedByASignalKeepsWaiting)
     pthread_sigmask(SIG_BLOCK, &alarm_only, nullptr);
     std::thread late_peer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        send_bytes(connection.far, "E7E4");
+        ASSERT_TRUE(send_bytes(connection.far, "E7E4"));
     });
     pthread_sigmask(SIG_UNBLOCK, &alarm_only, nullptr);
     itimerval in_50_ms = {{0, 0}, {0, 50000}};

@@ -21,7 +21,8 @@ struct Child {
 constexpr unsigned CHILD_LIFETIME_S = 20;
 
 // Runs `loop` in a child, which exits with 0 when it returned 0 and 1 when it
-// returned anything else; an alarm ends a child that hangs.
+// returned anything else; an alarm ends a child that hangs. Its standard
+// output is a pipe, fully buffered: the loops must flush before they wait.
 template <typename Loop> static Child spawn(Loop loop)
 {
     int out[2], err[2];
@@ -34,7 +35,6 @@ template <typename Loop> static Child spawn(Loop loop)
         dup2(err[1], STDERR_FILENO);
         close(out[0]);
         close(err[0]);
-        std::setvbuf(stdout, nullptr, _IOLBF, 0); // as the program itself does
         alarm(CHILD_LIFETIME_S);
         const int result = loop();
         std::fflush(nullptr);
@@ -143,7 +143,7 @@ TEST(LinkEchoLoops, TheEchoServerPadsAShortTextWithZeroBytes)
     std::string out;
     const Child server = echo_server(&port, out);
     const int peer = connect_loopback(port);
-    send_bytes(peer, "AB");
+    ASSERT_TRUE(send_bytes(peer, "AB"));
     EXPECT_EQ(read_bytes(peer, 4), std::string("AB\0\0", 4));
     close(peer);
     out += read_to_end(server.out);
@@ -162,7 +162,7 @@ TEST(LinkEchoLoops, TheEchoServerOutlivesAPeerThatLeavesMidExchange)
     std::string out;
     const Child server = echo_server(&port, out);
     const int peer = connect_loopback(port);
-    send_bytes(peer, "A1B2A1B2A1B2A1B2");
+    ASSERT_TRUE(send_bytes(peer, "A1B2A1B2A1B2A1B2"));
     close(peer);
     out += read_to_end(server.out);
     EXPECT_EQ(wait_for_exit(server), 0) << out;

@@ -84,7 +84,7 @@ TEST_F(LinkShortSends, TheBlockingSendFinishesAShortSendToo)
 TEST_F(LinkInterruptedCalls, AnInterruptedPollReportsNothingAndKeepsTheConnection)
 {
     const int peer = link_server_with_peer();
-    send_bytes(peer, "E7E4");
+    ASSERT_TRUE(send_bytes(peer, "E7E4"));
     socket_faults.fd = client_socket;
     socket_faults.recvs_interrupted = 1;
     Printed printed;
@@ -99,9 +99,9 @@ TEST_F(LinkInterruptedCalls, AnInterruptedPollReportsNothingAndKeepsTheConnectio
 TEST_F(LinkInterruptedCalls, AnInterruptedPollKeepsThePieceOfATextAlreadyRead)
 {
     const int peer = link_server_with_peer();
-    send_bytes(peer, "E7");
+    ASSERT_TRUE(send_bytes(peer, "E7"));
     EXPECT_EQ(poll_link_when_ready(), 0);
-    send_bytes(peer, "E4");
+    ASSERT_TRUE(send_bytes(peer, "E4"));
     socket_faults.fd = client_socket;
     socket_faults.recvs_interrupted = 1;
     EXPECT_EQ(poll_link_when_ready(), 0);

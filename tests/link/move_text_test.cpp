@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app.hpp"
+#include "game_state.hpp"
 #include "network.hpp"
 
 struct Move {
@@ -57,9 +57,9 @@ TEST(LinkMoveText, LowerCaseLettersGiveColumnsOffTheBoardThatTheRulesRefuse)
     EXPECT_EQ(decoded("i1e5"), (Move{8, 40, 4, 36}));
 
     new_game_setup();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(try_move(0, 32, 0, 32), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    std::string printed;
+    EXPECT_EQ(try_move_printing(0, 32, 0, 32, &printed), 0);
+    EXPECT_EQ(printed, "");
 }
 
 TEST(LinkMoveText, BytesOfEightyHexAndAboveAreTakenAsNegative)

@@ -67,7 +67,7 @@ TEST_F(LinkPeerLoss, TheServerReportsAClosedPeerOnceAndTakesTheNextWithItsStateK
     EXPECT_EQ(printed.out, "[DEBUG][NETWORK] Client connected!\n");
     EXPECT_EQ(network_socket, listener);
     EXPECT_EQ(is_server, 1);
-    send_bytes(second, "E7E4");
+    ASSERT_TRUE(send_bytes(second, "E7E4"));
     EXPECT_EQ(poll_link_when_ready(), 1);
     close(second);
 }

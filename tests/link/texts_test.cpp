@@ -44,6 +44,7 @@ static Received poll_now()
     return poll_received(false);
 }
 
+// `text` as the link prints it.
 static void expect_move(const Received& received, const std::string& text, int from_row, int from_col, int to_row,
                         int to_col)
 {
@@ -67,18 +68,27 @@ static void expect_nothing(const Received& received)
 TEST_F(LinkWholeTexts, EachTextIsDecodedWithNoRangeTest)
 {
     const int peer = link_server_with_peer();
-    send_bytes(peer, "E7E4");
+    ASSERT_TRUE(send_bytes(peer, "E7E4"));
     expect_move(poll_after_bytes(), "E7E4", 2, 4, 5, 4);
-    send_bytes(peer, "A1B2");
+    ASSERT_TRUE(send_bytes(peer, "A1B2"));
     expect_move(poll_after_bytes(), "A1B2", 8, 0, 7, 1);
-    send_bytes(peer, "a9a9");
+    ASSERT_TRUE(send_bytes(peer, "a9a9"));
     expect_move(poll_after_bytes(), "a9a9", 0, 32, 0, 32);
-    send_bytes(peer, "\x80"
-                     "9A9");
-    expect_move(poll_after_bytes(),
-                "\x80"
-                "9A9",
-                0, -128 - 'A', 0, 0);
+    close(peer);
+}
+
+// A byte that is not printable ASCII reaches the terminal as \xNN: neither a
+// control sequence nor a zero byte cutting the line comes through.
+TEST_F(LinkWholeTexts, BytesThatAreNotPrintableArePrintedAsHexEscapes)
+{
+    const int peer = link_server_with_peer();
+    ASSERT_TRUE(send_bytes(peer, "\x80"
+                                 "9A9"));
+    expect_move(poll_after_bytes(), "\\x809A9", 0, -128 - 'A', 0, 0);
+    ASSERT_TRUE(send_bytes(peer, "\x1b[2J"));
+    expect_move(poll_after_bytes(), "\\x1b[2J", '9' - '[', 0x1b - 'A', '9' - 'J', '2' - 'A');
+    ASSERT_TRUE(send_bytes(peer, std::string("A\0B2", 4)));
+    expect_move(poll_after_bytes(), "A\\x00B2", '9', 0, 7, 1);
     close(peer);
 }
 
@@ -98,12 +108,12 @@ TEST_F(LinkSplitTexts, ATextSentByteByByteWithPausesIsReadOnceWhole)
 {
     const int peer = link_server_with_peer();
     for (const char byte : std::string("C7C")) {
-        send_bytes(peer, std::string(1, byte));
+        ASSERT_TRUE(send_bytes(peer, std::string(1, byte)));
         expect_nothing(poll_after_bytes());
         std::this_thread::sleep_for(PAUSE);
         expect_nothing(poll_now()); // nothing new arrived meanwhile
     }
-    send_bytes(peer, "5");
+    ASSERT_TRUE(send_bytes(peer, "5"));
     expect_move(poll_after_bytes(), "C7C5", 2, 2, 4, 2);
     expect_nothing(poll_now());
     EXPECT_EQ(is_connected, 1);
@@ -113,12 +123,12 @@ TEST_F(LinkSplitTexts, ATextSentByteByByteWithPausesIsReadOnceWhole)
 TEST_F(LinkSplitTexts, PiecesThatStraddleTwoTextsGiveBothTextsInOrder)
 {
     const int peer = link_server_with_peer();
-    send_bytes(peer, "E7");
+    ASSERT_TRUE(send_bytes(peer, "E7"));
     expect_nothing(poll_after_bytes());
-    send_bytes(peer, "E4A1");
+    ASSERT_TRUE(send_bytes(peer, "E4A1"));
     expect_move(poll_after_bytes(), "E7E4", 2, 4, 5, 4);
     expect_nothing(poll_after_bytes());
-    send_bytes(peer, "B2");
+    ASSERT_TRUE(send_bytes(peer, "B2"));
     expect_move(poll_after_bytes(), "A1B2", 8, 0, 7, 1);
     close(peer);
 }
@@ -128,11 +138,11 @@ TEST_F(LinkSplitTexts, TheClientCompletesASplitTextToo)
     uint16_t port = 0;
     const int listener = listen_loopback(&port);
     const int server_end = start_link_client(listener, port);
-    send_bytes(server_end, "A");
+    ASSERT_TRUE(send_bytes(server_end, "A"));
     expect_nothing(poll_after_bytes());
-    send_bytes(server_end, "1B");
+    ASSERT_TRUE(send_bytes(server_end, "1B"));
     expect_nothing(poll_after_bytes());
-    send_bytes(server_end, "2");
+    ASSERT_TRUE(send_bytes(server_end, "2"));
     expect_move(poll_after_bytes(), "A1B2", 8, 0, 7, 1);
     close(server_end);
     close(listener);
@@ -141,14 +151,14 @@ TEST_F(LinkSplitTexts, TheClientCompletesASplitTextToo)
 TEST_F(LinkSplitTexts, BytesKeptFromALostPeerAreNotMixedIntoTheNextPeersText)
 {
     const int first = link_server_with_peer();
-    send_bytes(first, "E7");
+    ASSERT_TRUE(send_bytes(first, "E7"));
     expect_nothing(poll_after_bytes());
     close(first);
     EXPECT_EQ(poll_after_bytes().result, -1);
 
     const int second = connect_loopback(local_port(network_socket));
     EXPECT_EQ(poll_after_bytes().out, "[DEBUG][NETWORK] Client connected!\n");
-    send_bytes(second, "A1B2");
+    ASSERT_TRUE(send_bytes(second, "A1B2"));
     expect_move(poll_after_bytes(), "A1B2", 8, 0, 7, 1);
     close(second);
 }
@@ -159,7 +169,7 @@ TEST_F(LinkSplitTexts, TheGameAppliesAMoveSentByteByByteOnce)
     const int peer = link_server_with_peer();
     Printed printed;
     for (const char byte : std::string("C7C5")) {
-        send_bytes(peer, std::string(1, byte));
+        ASSERT_TRUE(send_bytes(peer, std::string(1, byte)));
         ASSERT_TRUE(wait_readable(client_socket));
         capture(printed, [] { return check_network_moves(nullptr); });
         if (byte != '5')
@@ -182,7 +192,7 @@ TEST_F(LinkSplitTexts, TheGameAppliesAMoveSentByteByByteOnce)
 TEST_F(LinkSeveralTexts, TextsThatArriveTogetherComeOutOnePerPoll)
 {
     const int peer = link_server_with_peer();
-    send_bytes(peer, "E7E4A1B2C7C5");
+    ASSERT_TRUE(send_bytes(peer, "E7E4A1B2C7C5"));
     expect_move(poll_after_bytes(), "E7E4", 2, 4, 5, 4);
     expect_move(poll_after_bytes(), "A1B2", 8, 0, 7, 1);
     expect_move(poll_after_bytes(), "C7C5", 2, 2, 4, 2);
@@ -193,10 +203,10 @@ TEST_F(LinkSeveralTexts, TextsThatArriveTogetherComeOutOnePerPoll)
 TEST_F(LinkSeveralTexts, AWholeTextThenAPieceGiveTheTextAndKeepThePiece)
 {
     const int peer = link_server_with_peer();
-    send_bytes(peer, "E7E4A1");
+    ASSERT_TRUE(send_bytes(peer, "E7E4A1"));
     expect_move(poll_after_bytes(), "E7E4", 2, 4, 5, 4);
     expect_nothing(poll_after_bytes());
-    send_bytes(peer, "B2");
+    ASSERT_TRUE(send_bytes(peer, "B2"));
     expect_move(poll_after_bytes(), "A1B2", 8, 0, 7, 1);
     close(peer);
 }

@@ -41,14 +41,6 @@ std::vector<Square> destinations_of(int32_t row, int32_t col);
 // The squares holding a piece of `player`, in reading order.
 std::vector<Square> pieces_of(int32_t player);
 
-// Lines written to standard output while `body` runs.
-template <class Body> std::string stdout_of(Body body)
-{
-    testing::internal::CaptureStdout();
-    body();
-    return testing::internal::GetCapturedStdout();
-}
-
 // The opponent off, playing Blue, and both lists filled with UNTOUCHED.
 void reset_opponent();
 

@@ -58,16 +58,16 @@ using CommandLineStartFailures = ProgramTest;
 
 TEST_F(CommandLineStartFailures, ServerWhosePortIsTakenEndsWithItsError)
 {
-    int port = 0;
-    const int taken = listen_any(&port);
+    uint16_t port = 0;
+    const int taken = listen_loopback(&port);
     ASSERT_GE(taken, 0);
     const std::string n = std::to_string(port);
     Program& p = start_program({"-s", n});
     EXPECT_EQ(wait_exit(p), 1);
     close(taken);
-    EXPECT_EQ(out_lines(p), (Lines{"[DEBUG][MAIN] Mode serveur activé sur port " + n,
-                                   "[DEBUG][NETWORK] Initializing server on port " + n,
-                                   "[ERROR] Failed to start server"}));
+    EXPECT_EQ(out_lines(p),
+              (Lines{"[DEBUG][MAIN] Mode serveur activé sur port " + n,
+                     "[DEBUG][NETWORK] Initializing server on port " + n, "[ERROR] Failed to start server"}));
     EXPECT_EQ(p.err, "Erreur: Impossible de démarrer le serveur\n");
 }
 
@@ -76,9 +76,9 @@ TEST_F(CommandLineStartFailures, RefusedClientEndsWithItsError)
     const std::string n = std::to_string(unused_port());
     Program& p = start_program({"-c", "127.0.0.1:" + n});
     EXPECT_EQ(wait_exit(p), 1);
-    EXPECT_EQ(out_lines(p), (Lines{"[DEBUG][MAIN] Mode client activé vers 127.0.0.1:" + n,
-                                   "[DEBUG][NETWORK] Initializing client to 127.0.0.1:" + n,
-                                   "[ERROR] Failed to connect to server"}));
+    EXPECT_EQ(out_lines(p),
+              (Lines{"[DEBUG][MAIN] Mode client activé vers 127.0.0.1:" + n,
+                     "[DEBUG][NETWORK] Initializing client to 127.0.0.1:" + n, "[ERROR] Failed to connect to server"}));
     EXPECT_EQ(p.err, "Erreur: Impossible de se connecter au serveur\n");
 }
 
@@ -86,24 +86,24 @@ TEST_F(CommandLineStartFailures, EmptyHostIsRefusedByTheLink)
 {
     Program& p = start_program({"-c", ":5000"});
     EXPECT_EQ(wait_exit(p), 1);
-    EXPECT_EQ(out_lines(p), (Lines{"[DEBUG][MAIN] Mode client activé vers :5000",
-                                   "[DEBUG][NETWORK] Initializing client to :5000",
-                                   "[ERROR] Failed to connect to server"}));
+    EXPECT_EQ(out_lines(p),
+              (Lines{"[DEBUG][MAIN] Mode client activé vers :5000", "[DEBUG][NETWORK] Initializing client to :5000",
+                     "[ERROR] Failed to connect to server"}));
     EXPECT_EQ(p.err, "Erreur: Impossible de se connecter au serveur\n");
 }
 
 TEST_F(CommandLineStartFailures, HostNameIsNotLookedUpEvenWhereAServerListens)
 {
-    int port = 0;
-    const int listening = listen_any(&port);
+    uint16_t port = 0;
+    const int listening = listen_loopback(&port);
     ASSERT_GE(listening, 0);
     const std::string address = "localhost:" + std::to_string(port);
     Program& p = start_program({"-c", address});
     EXPECT_EQ(wait_exit(p), 1);
     close(listening);
-    EXPECT_EQ(out_lines(p), (Lines{"[DEBUG][MAIN] Mode client activé vers " + address,
-                                   "[DEBUG][NETWORK] Initializing client to " + address,
-                                   "[ERROR] Failed to connect to server"}));
+    EXPECT_EQ(out_lines(p),
+              (Lines{"[DEBUG][MAIN] Mode client activé vers " + address,
+                     "[DEBUG][NETWORK] Initializing client to " + address, "[ERROR] Failed to connect to server"}));
     EXPECT_EQ(p.err, "Erreur: Impossible de se connecter au serveur\n");
 }
 
@@ -115,7 +115,9 @@ struct PortCase {
     int port;
 };
 
-class CommandLinePorts : public ProgramTest, public testing::WithParamInterface<PortCase> {};
+class CommandLinePorts : public ProgramTest, public testing::WithParamInterface<PortCase>
+{
+};
 
 // Client mode shows the number twice (mode line, link line) and, on a port
 // where nothing listens, ends at once; a port in use just opens a window.
@@ -170,7 +172,9 @@ TEST_F(CommandLineAddresses, ServerPortThatIsNotANumberListensOnPortZero)
 // ---------------------------------------------------------------------------
 // Modes: only the whole first argument selects one
 
-class CommandLineUnrecognised : public ProgramTest, public testing::WithParamInterface<Lines> {};
+class CommandLineUnrecognised : public ProgramTest, public testing::WithParamInterface<Lines>
+{
+};
 
 TEST_P(CommandLineUnrecognised, FirstArgumentThatIsNoModeStartsALocalGame)
 {

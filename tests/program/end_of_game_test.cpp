@@ -50,17 +50,17 @@ using EndOfGame = ProgramTest;
 TEST_F(EndOfGame, BoardStopsButReceivedMovesStillApplyAndRaiseTheAlertAgain)
 {
     Program* server = nullptr;
-    const int port = start_server(server);
+    const int port = start_server_program(server);
     ASSERT_GT(port, 0) << (server ? server->out + server->err : "");
     GameWindow w;
     ASSERT_TRUE(open_game_window(*server, w)) << server->out << server->err;
-    const int peer = connect_local(port);
+    const int peer = connect_loopback(port, LINE_WAIT_MS);
     ASSERT_GE(peer, 0);
     ASSERT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Client connected!")) << server->out;
 
     std::vector<std::string> logs;
     for (const auto& move : KING_HUNT) {
-        ASSERT_TRUE(send_text(peer, move[0]));
+        ASSERT_TRUE(send_bytes(peer, move[0]));
         logs.push_back(move[1]);
     }
     ASSERT_TRUE(wait_line(*server, logs.back())) << server->out;
@@ -69,8 +69,8 @@ TEST_F(EndOfGame, BoardStopsButReceivedMovesStillApplyAndRaiseTheAlertAgain)
 
     // The king's square is empty and unmarked; the capturing soldier stands above it.
     Image image;
-    EXPECT_TRUE(wait_board_pixel(image, w, square_centre(2), square_centre(6), BLUE_DISC));
-    expect_board_colour(image, w, square_centre(2), square_centre(7), BACKGROUND, "king's square");
+    EXPECT_TRUE(wait_board_pixel(image, w, square_centre_px(2), square_centre_px(6), BLUE_DISC));
+    expect_board_colour(image, w, square_centre_px(2), square_centre_px(7), BACKGROUND, "king's square");
 
     // While the alert is up it takes every press of the application; once it
     // is dismissed, the board itself refuses them: Red is to move, yet this
@@ -81,14 +81,14 @@ TEST_F(EndOfGame, BoardStopsButReceivedMovesStillApplyAndRaiseTheAlertAgain)
     read_output_for(*server, QUIET_MS);
 
     // A move from the peer is still applied, and the alert shows again.
-    ASSERT_TRUE(send_text(peer, "G3G5"));
+    ASSERT_TRUE(send_bytes(peer, "G3G5"));
     logs.push_back("[LOG] Rouge déplace Soldat de (6,6) vers (4,6)");
     ASSERT_TRUE(wait_line(*server, logs.back())) << server->out;
     EXPECT_EQ(count_line(*server, "[DEBUG][GUI] Applying received move: (6,6) -> (4,6)"), 1);
     EXPECT_TRUE(wait_window_count(*server, 2)) << "windows: " << visible_windows(*server).size();
     read_output_for(*server, QUIET_MS);
     EXPECT_EQ(out_lines_starting(*server, "[LOG]"), logs);
-    EXPECT_TRUE(wait_board_pixel(image, w, square_centre(6), square_centre(4), RED_DISC));
+    EXPECT_TRUE(wait_board_pixel(image, w, square_centre_px(6), square_centre_px(4), RED_DISC));
 
     dismiss_alerts(*server, w.id);
     expect_clean_close(*server, w.id);

@@ -10,7 +10,8 @@
 
 constexpr const char* LAST_LINE_OK = "[DEBUG][MAIN] Application terminée avec le statut: 0";
 
-class ProgramTest : public testing::Test {
+class ProgramTest : public testing::Test
+{
   protected:
     void TearDown() override { end_all_programs(); }
 };
@@ -53,19 +54,7 @@ inline bool has_run_of_lines(const Program& p, const std::vector<std::string>& r
     return false;
 }
 
-// Colours of the board as they reach the screen (0-255 per channel)
-constexpr Rgb BACKGROUND{26, 26, 26};
-constexpr Rgb WHITE{255, 255, 255};
-constexpr Rgb BLUE_DISC{26, 77, 230};
-constexpr Rgb RED_DISC{204, 26, 26};
-constexpr Rgb EMBLEM_GREY{128, 128, 128};
-constexpr Rgb BLUE_TINT{32, 45, 83}; // a quarter of (0.2, 0.4, 1.0) over the background
-constexpr Rgb RED_TINT{83, 32, 32};  // a quarter of (1.0, 0.2, 0.2) over the background
 constexpr int COLOUR_TOLERANCE = 3;
-
-// Board-widget coordinates of a point inside a square, `dx`, `dy` from its
-// top-left corner.
-inline int square_origin(int index) { return 30 + 52 * index; }
 
 inline void expect_board_colour(const Image& image, const GameWindow& w, int bx, int by, Rgb want, const char* what)
 {

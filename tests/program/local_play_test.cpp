@@ -6,14 +6,15 @@
 
 using Lines = std::vector<std::string>;
 
-class LocalPlay : public ProgramTest {
+class LocalPlay : public ProgramTest
+{
   protected:
     void SetUp() override
     {
         game = &start_program({"-l"});
         ASSERT_TRUE(open_game_window(*game, w)) << game->out << game->err;
         Image image;
-        ASSERT_TRUE(wait_board_pixel(image, w, square_centre(7), square_centre(7), RED_DISC));
+        ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
     }
 
     void press(int row, int col) { ASSERT_TRUE(press_square(w, row, col)); }
@@ -34,10 +35,10 @@ TEST_F(LocalPlay, MovedSoldierLeavesItsMarkAndMarksItsNewSquare)
     press(4, 2);
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
     Image image;
-    ASSERT_TRUE(wait_board_pixel(image, w, square_centre(2), square_centre(4), BLUE_DISC));
-    expect_board_colour(image, w, square_centre(2), square_centre(2), BLUE_TINT, "square left behind");
-    expect_board_colour(image, w, square_origin(2) + 6, square_origin(4) + 6, BLUE_TINT, "square arrived on");
-    expect_board_colour(image, w, square_centre(2), square_centre(3), BACKGROUND, "square passed over");
+    ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(2), square_centre_px(4), BLUE_DISC));
+    expect_board_colour(image, w, square_centre_px(2), square_centre_px(2), BLUE_TINT, "square left behind");
+    expect_board_colour(image, w, square_origin_px(2) + 6, square_origin_px(4) + 6, BLUE_TINT, "square arrived on");
+    expect_board_colour(image, w, square_centre_px(2), square_centre_px(3), BACKGROUND, "square passed over");
     expect_clean_close(*game, w.id);
 }
 
@@ -93,9 +94,9 @@ TEST_F(LocalPlay, TurnPassesToTheOtherSideAfterEachMove)
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)",
                   "[LOG] Bleu déplace Soldat de (3,1) vers (4,1)"});
     Image image;
-    ASSERT_TRUE(wait_board_pixel(image, w, square_centre(1), square_centre(4), BLUE_DISC));
-    expect_board_colour(image, w, square_centre(6), square_centre(4), RED_DISC, "Red's soldier moved");
-    expect_board_colour(image, w, square_origin(6) + 6, square_origin(6) + 6, RED_TINT, "Red's square left");
+    ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(1), square_centre_px(4), BLUE_DISC));
+    expect_board_colour(image, w, square_centre_px(6), square_centre_px(4), RED_DISC, "Red's soldier moved");
+    expect_board_colour(image, w, square_origin_px(6) + 6, square_origin_px(6) + 6, RED_TINT, "Red's square left");
     expect_clean_close(*game, w.id);
 }
 
@@ -104,16 +105,16 @@ TEST_F(LocalPlay, PressesInTheMarginsAreIgnored)
     const int left = 10, top = 10, right = 515, bottom = 515;
     // Were the left and top margins part of column 0 and row 0, these would
     // select (3,0) and (0,3) and move them.
-    ASSERT_TRUE(press_board(w, left, square_centre(3)));
+    ASSERT_TRUE(press_board(w, left, square_centre_px(3)));
     press(4, 0);
-    ASSERT_TRUE(press_board(w, square_centre(3), top));
+    ASSERT_TRUE(press_board(w, square_centre_px(3), top));
     press(0, 4);
     // Nor do margin presses end a selection.
     press(2, 2);
-    ASSERT_TRUE(press_board(w, left, square_centre(2)));
-    ASSERT_TRUE(press_board(w, square_centre(2), top));
-    ASSERT_TRUE(press_board(w, right, square_centre(2)));
-    ASSERT_TRUE(press_board(w, square_centre(2), bottom));
+    ASSERT_TRUE(press_board(w, left, square_centre_px(2)));
+    ASSERT_TRUE(press_board(w, square_centre_px(2), top));
+    ASSERT_TRUE(press_board(w, right, square_centre_px(2)));
+    ASSERT_TRUE(press_board(w, square_centre_px(2), bottom));
     press(4, 2);
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
     expect_clean_close(*game, w.id);

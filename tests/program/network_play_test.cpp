@@ -7,11 +7,12 @@
 // server's board.
 #include "fixture.hpp"
 
-class NetworkPlay : public ProgramTest {
+class NetworkPlay : public ProgramTest
+{
   protected:
     void SetUp() override
     {
-        ASSERT_GT(port = start_server(server), 0) << (server ? server->out + server->err : "");
+        ASSERT_GT(port = start_server_program(server), 0) << (server ? server->out + server->err : "");
         ASSERT_TRUE(open_game_window(*server, server_window)) << server->out << server->err;
     }
 
@@ -20,7 +21,8 @@ class NetworkPlay : public ProgramTest {
     Program* start_client(GameWindow& w, int accepted)
     {
         Program& client = start_program({"-c", "127.0.0.1:" + std::to_string(port)});
-        EXPECT_TRUE(wait_line(client, "[DEBUG][NETWORK] Connected to server (non-blocking)")) << client.out << client.err;
+        EXPECT_TRUE(wait_line(client, "[DEBUG][NETWORK] Connected to server (non-blocking)"))
+            << client.out << client.err;
         EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Client connected!", LINE_WAIT_MS, accepted)) << server->out;
         w.id = find_game_window(client);
         EXPECT_NE(w.id, "") << client.out << client.err;
@@ -41,9 +43,9 @@ class NetworkPlay : public ProgramTest {
 static void expect_piece_at(const GameWindow& w, int row, int col, Rgb disc, const char* which)
 {
     Image image;
-    EXPECT_TRUE(wait_board_pixel(image, w, square_centre(col), square_centre(row), disc))
+    EXPECT_TRUE(wait_board_pixel(image, w, square_centre_px(col), square_centre_px(row), disc))
         << which << ": no disc at (" << row << "," << col << "), found "
-        << describe(board_pixel(image, w, square_centre(col), square_centre(row)));
+        << describe(board_pixel(image, w, square_centre_px(col), square_centre_px(row)));
 }
 
 TEST_F(NetworkPlay, MovesPressedInEitherWindowAreAppliedInBoth)
@@ -55,8 +57,8 @@ TEST_F(NetworkPlay, MovesPressedInEitherWindowAreAppliedInBoth)
     ASSERT_TRUE(press_square(server_window, 2, 2));
     ASSERT_TRUE(press_square(server_window, 4, 2));
     EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Sent move: C7C5")) << server->out;
-    EXPECT_TRUE(has_run_of_lines(*server, {"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "",
-                                           "Envoi du coup: C7C5", "[DEBUG][NETWORK] Sent move: C7C5"}))
+    EXPECT_TRUE(has_run_of_lines(*server, {"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "", "Envoi du coup: C7C5",
+                                           "[DEBUG][NETWORK] Sent move: C7C5"}))
         << server->out;
     EXPECT_TRUE(wait_line(client, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << client.out;
     EXPECT_TRUE(has_run_of_lines(client, {"[DEBUG][NETWORK] Received move: C7C5",

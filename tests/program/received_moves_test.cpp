@@ -6,11 +6,12 @@
 
 #include "fixture.hpp"
 
-class ReceivedMoves : public ProgramTest {
+class ReceivedMoves : public ProgramTest
+{
   protected:
     void SetUp() override
     {
-        ASSERT_GT(port = start_server(server), 0) << (server ? server->out + server->err : "");
+        ASSERT_GT(port = start_server_program(server), 0) << (server ? server->out + server->err : "");
         ASSERT_TRUE(open_game_window(*server, w)) << server->out << server->err;
     }
 
@@ -23,7 +24,7 @@ class ReceivedMoves : public ProgramTest {
 
     void connect_peer(int accepted = 1)
     {
-        ASSERT_GE(peer = connect_local(port), 0);
+        ASSERT_GE(peer = connect_loopback(port, LINE_WAIT_MS), 0);
         ASSERT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Client connected!", LINE_WAIT_MS, accepted)) << server->out;
     }
 
@@ -36,17 +37,17 @@ class ReceivedMoves : public ProgramTest {
 TEST_F(ReceivedMoves, RefusedTextsAreDroppedAndTheTurnStays)
 {
     connect_peer();
-    ASSERT_TRUE(send_text(peer, "a9a9")); // lower-case letters: column 32
-    ASSERT_TRUE(send_text(peer, "G3G5")); // Red's soldier while Blue is to move
-    ASSERT_TRUE(send_text(peer, "C7C5"));
+    ASSERT_TRUE(send_bytes(peer, "a9a9")); // lower-case letters: column 32
+    ASSERT_TRUE(send_bytes(peer, "G3G5")); // Red's soldier while Blue is to move
+    ASSERT_TRUE(send_bytes(peer, "C7C5"));
     ASSERT_TRUE(wait_line(*server, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << server->out;
     EXPECT_EQ(count_line(*server, "[DEBUG][NETWORK] Received move: a9a9"), 1);
     EXPECT_EQ(count_line(*server, "[DEBUG][GUI] Applying received move: (0,32) -> (0,32)"), 1);
     EXPECT_EQ(count_line(*server, "[DEBUG][GUI] Applying received move: (6,6) -> (4,6)"), 1);
     EXPECT_EQ(out_lines_starting(*server, "[LOG]").size(), 1u) << server->out;
     Image image;
-    EXPECT_TRUE(wait_board_pixel(image, w, square_centre(2), square_centre(4), BLUE_DISC));
-    expect_board_colour(image, w, square_centre(6), square_centre(6), RED_DISC, "Red's soldier unmoved");
+    EXPECT_TRUE(wait_board_pixel(image, w, square_centre_px(2), square_centre_px(4), BLUE_DISC));
+    expect_board_colour(image, w, square_centre_px(6), square_centre_px(6), RED_DISC, "Red's soldier unmoved");
     expect_clean_close(*server, w.id);
 }
 
@@ -55,15 +56,15 @@ TEST_F(ReceivedMoves, SelectionMadeOnTheBoardOutlivesReceivedMoves)
     connect_peer();
     ASSERT_TRUE(press_square(w, 2, 2));
     read_output_for(*server, QUIET_MS);
-    ASSERT_TRUE(send_text(peer, "B6B5")); // Blue (3,1) -> (4,1)
-    ASSERT_TRUE(send_text(peer, "G3G5")); // Red (6,6) -> (4,6)
+    ASSERT_TRUE(send_bytes(peer, "B6B5")); // Blue (3,1) -> (4,1)
+    ASSERT_TRUE(send_bytes(peer, "G3G5")); // Red (6,6) -> (4,6)
     ASSERT_TRUE(wait_line(*server, "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)")) << server->out;
 
     // Blue is to move again and (2,2) is still selected: one press moves it.
     ASSERT_TRUE(press_square(w, 4, 2));
     EXPECT_TRUE(wait_line(*server, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << server->out;
     EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Sent move: C7C5")) << server->out;
-    EXPECT_EQ(receive_text(peer, 4), "C7C5");
+    EXPECT_EQ(read_bytes(peer, 4, LINE_WAIT_MS), "C7C5");
     expect_clean_close(*server, w.id);
 }
 
@@ -73,13 +74,13 @@ TEST_F(ReceivedMoves, MoveMadeBeforeAnyPeerIsNeverSent)
     ASSERT_TRUE(press_square(w, 4, 2));
     ASSERT_TRUE(wait_line(*server, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << server->out;
     connect_peer();
-    EXPECT_EQ(receive_text(peer, 4, QUIET_MS), "");
+    EXPECT_EQ(read_bytes(peer, 4, QUIET_MS), "");
     EXPECT_TRUE(out_lines_starting(*server, "[DEBUG][NETWORK] Sent move").empty()) << server->out;
 
     // The next move is sent, from the game as it stands: Red's turn.
     ASSERT_TRUE(press_square(w, 6, 6));
     ASSERT_TRUE(press_square(w, 4, 6));
     EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Sent move: G3G5")) << server->out;
-    EXPECT_EQ(receive_text(peer, 4), "G3G5");
+    EXPECT_EQ(read_bytes(peer, 4, LINE_WAIT_MS), "G3G5");
     expect_clean_close(*server, w.id);
 }

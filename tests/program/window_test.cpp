@@ -1,7 +1,10 @@
 // The real program's window on screen: its title in each mode, the board of a
 // new game read back from a screenshot, the status labels drawn around it,
 // and a second start in the same mode showing the window that exists.
+#include <glob.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "fixture.hpp"
 
@@ -22,7 +25,7 @@ TEST_F(WindowTitle, LocalGameIsTitledLocal)
 TEST_F(WindowTitle, ServerIsTitledServeurBeforeAnyPeer)
 {
     Program* p = nullptr;
-    ASSERT_GT(start_server(p), 0) << p->out << p->err;
+    ASSERT_GT(start_server_program(p), 0) << p->out << p->err;
     const std::string id = find_game_window(*p);
     ASSERT_NE(id, "") << p->out << p->err;
     EXPECT_EQ(window_name(id), "Tavelorn - Serveur");
@@ -31,8 +34,8 @@ TEST_F(WindowTitle, ServerIsTitledServeurBeforeAnyPeer)
 
 TEST_F(WindowTitle, ClientIsTitledClient)
 {
-    int port = 0;
-    const int listening = listen_any(&port);
+    uint16_t port = 0;
+    const int listening = listen_loopback(&port);
     ASSERT_GE(listening, 0);
     Program& p = start_program({"-c", "127.0.0.1:" + std::to_string(port)});
     const std::string id = find_game_window(p);
@@ -84,64 +87,54 @@ TEST_F(WindowBoard, NewGameShowsTheFiveLayersAtTheirPlaces)
     ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
     Image image;
     // The pieces are the last layer: once a disc is there, the board is whole.
-    ASSERT_TRUE(wait_board_pixel(image, w, square_centre(7), square_centre(7), RED_DISC));
+    ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
 
-    // Background: the margins and an empty square with no mark
-    expect_board_colour(image, w, 5, 5, BACKGROUND, "top-left margin");
-    expect_board_colour(image, w, 520, 520, BACKGROUND, "bottom-right margin");
-    expect_board_colour(image, w, 264, 264, BACKGROUND, "empty square (4,4)");
-    expect_board_colour(image, w, square_origin(0) + 6, square_origin(0) + 6, BACKGROUND, "corner square (0,0)");
-
-    // Control tint around the discs, under the grid
-    expect_board_colour(image, w, square_origin(2) + 6, square_origin(2) + 6, BLUE_TINT, "Blue's square (2,2)");
-    expect_board_colour(image, w, square_origin(1) + 6, square_origin(1) + 46, BLUE_TINT, "Blue's king square (1,1)");
-    expect_board_colour(image, w, square_origin(6) + 6, square_origin(6) + 6, RED_TINT, "Red's square (6,6)");
-    expect_board_colour(image, w, square_origin(8) + 46, square_origin(5) + 46, RED_TINT, "Red's square (5,8)");
-
-    // Grid: ten lines each way, from 30 to 498
-    for (int k = 0; k <= 9; ++k) {
-        expect_board_colour(image, w, square_origin(k), 264 + 13, WHITE, "vertical grid line");
-        expect_board_colour(image, w, 264 + 13, square_origin(k), WHITE, "horizontal grid line");
-    }
-    expect_board_colour(image, w, 264, 26, BACKGROUND, "above the grid");
-    expect_board_colour(image, w, 264, 501, BACKGROUND, "below the grid");
-
-    // Discs: every piece of the starting position, and the squares between
-    const int blue[][2] = {{0, 2}, {0, 3}, {1, 1}, {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 2}, {3, 0}, {3, 1}};
-    for (const auto& sq : blue)
-        expect_board_colour(image, w, square_centre(sq[1]) - 8, square_centre(sq[0]), BLUE_DISC, "Blue disc");
-    const int red[][2] = {{5, 7}, {5, 8}, {6, 6}, {6, 7}, {6, 8}, {7, 5}, {7, 6}, {7, 7}, {8, 5}, {8, 6}};
-    for (const auto& sq : red)
-        expect_board_colour(image, w, square_centre(sq[1]) - 8, square_centre(sq[0]), RED_DISC, "Red disc");
-
-    // King rings: white at radius R - 3 on the kings only
-    expect_board_colour(image, w, square_centre(1) + 15, square_centre(1), WHITE, "Blue king's ring");
-    expect_board_colour(image, w, square_centre(1) - 16, square_centre(1), WHITE, "Blue king's ring");
-    expect_board_colour(image, w, square_centre(1), square_centre(1), BLUE_DISC, "Blue king's centre");
-    expect_board_colour(image, w, square_centre(7) + 15, square_centre(7), WHITE, "Red king's ring");
-    expect_board_colour(image, w, square_centre(7), square_centre(7), RED_DISC, "Red king's centre");
-    expect_board_colour(image, w, square_centre(2) + 15, square_centre(2), BLUE_DISC, "Blue soldier, no ring");
-    expect_board_colour(image, w, square_centre(6) + 15, square_centre(6), RED_DISC, "Red soldier, no ring");
-
-    // Corner emblems: grey disc, white ring, white square, grey cross
-    for (const int c : {0, 8}) {
-        const int x = square_centre(c), y = square_centre(c);
-        expect_board_colour(image, w, x + 10, y, EMBLEM_GREY, "emblem disc");
-        expect_board_colour(image, w, x, y - 11, EMBLEM_GREY, "emblem disc");
-        expect_board_colour(image, w, x + 16, y, WHITE, "emblem ring");
-        expect_board_colour(image, w, x + 4, y + 4, WHITE, "emblem square");
-        expect_board_colour(image, w, x - 5, y - 5, WHITE, "emblem square");
-        expect_board_colour(image, w, x, y, EMBLEM_GREY, "emblem cross");
-        expect_board_colour(image, w, x + 19, y, BACKGROUND, "outside the emblem");
-    }
+    for (const BoardPoint& point : new_game_points())
+        expect_board_colour(image, w, point.x, point.y, point.colour, point.what);
 
     // Coordinates: white ink above each column and beside each row
     for (int i = 0; i < 9; ++i) {
-        EXPECT_GT(count_near(image, w, {square_centre(i) - 7, 4, 15, 15}, WHITE, 20), 4) << "letter of column " << i;
-        EXPECT_GT(count_near(image, w, {14, square_centre(i) - 7, 13, 15}, WHITE, 20), 4) << "digit of row " << i;
+        EXPECT_GT(count_near(image, w, {square_centre_px(i) - 7, 4, 15, 15}, WHITE, 20), 4) << "letter of column " << i;
+        EXPECT_GT(count_near(image, w, {14, square_centre_px(i) - 7, 13, 15}, WHITE, 20), 4) << "digit of row " << i;
     }
-    EXPECT_EQ(count_near(image, w, {square_centre(0) + 12, 4, 20, 15}, WHITE, 20), 0) << "between two letters";
+    EXPECT_EQ(count_near(image, w, {square_centre_px(0) + 12, 4, 20, 15}, WHITE, 20), 0) << "between two letters";
     expect_clean_close(p, w.id);
+}
+
+// ---------------------------------------------------------------------------
+// The renderer
+
+using WindowRenderer = ProgramTest;
+
+// The board is all cairo: the GL driver is loaded only when the player asks.
+static bool maps_gl_driver(const Program& p)
+{
+    std::ifstream maps("/proc/" + std::to_string(p.pid) + "/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find("/dri/") != std::string::npos || line.find("_dri.so") != std::string::npos ||
+            line.find("libgallium") != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST_F(WindowRenderer, NoGlDriverUnlessThePlayerAsksForOne)
+{
+    Program& plain = start_program({"-l"}, nullptr, {"GSK_RENDERER", "GDK_DEBUG", "GDK_DISABLE"});
+    GameWindow w;
+    ASSERT_TRUE(open_game_window(plain, w)) << plain.out << plain.err;
+    EXPECT_FALSE(maps_gl_driver(plain));
+    EXPECT_EQ(plain.err, "");
+    expect_clean_close(plain, w.id);
+
+    glob_t drivers;
+    const bool installed = glob("/usr/lib/*/dri/*_dri.so", 0, nullptr, &drivers) == 0;
+    globfree(&drivers);
+    if (!installed)
+        GTEST_SKIP() << "no GL driver installed";
+    Program& asked = start_program({"-l"}, nullptr, {"GSK_RENDERER=gl"});
+    ASSERT_TRUE(open_game_window(asked, w)) << asked.out << asked.err;
+    EXPECT_TRUE(maps_gl_driver(asked));
+    // Ended without its exit: what the driver keeps until exit is its own.
 }
 
 // Bands of rows, from the top of the rectangle (screen coordinates), holding
@@ -179,7 +172,7 @@ TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoard)
     GameWindow w;
     ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
     Image image;
-    ASSERT_TRUE(wait_board_pixel(image, w, square_centre(7), square_centre(7), RED_DISC));
+    ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
     const Rect left{w.rect.x, w.rect.y, w.board_x - w.rect.x, w.rect.height};
     const Rect right{w.board_x + 528, w.rect.y, w.rect.x + w.rect.width - (w.board_x + 528), w.rect.height};
     const Rect above{w.board_x, w.rect.y, 528, w.board_y - w.rect.y};

@@ -404,9 +404,9 @@ namespace
 // the move itself.
 std::string line_of(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
 {
-    const StdoutCapture capture = begin_stdout_capture();
+    const OutputCapture capture = begin_capture(STDOUT_FILENO);
     EXPECT_EQ(try_move(from_row, from_col, to_row, to_col), 1);
-    return end_stdout_capture(capture, false);
+    return end_capture(capture, false);
 }
 
 } // namespace

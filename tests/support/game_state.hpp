@@ -94,11 +94,6 @@ inline void expect_new_game_scalars()
     EXPECT_EQ(sel_c, -1);
 }
 
-inline bool is_corner(int32_t row, int32_t col)
-{
-    return (row == 0 && col == 0) || (row == BOARD_SIZE - 1 && col == BOARD_SIZE - 1);
-}
-
 // A new game with every piece taken off and every mark cleared; the corners
 // stay, and the counters and flags keep their new-game values.
 inline void clear_board()
@@ -106,7 +101,7 @@ inline void clear_board()
     new_game_setup();
     for (int32_t r = 0; r < BOARD_SIZE; ++r)
         for (int32_t c = 0; c < BOARD_SIZE; ++c) {
-            if (!is_corner(r, c))
+            if (!is_corner_square(r, c))
                 board[r][c] = CELL_EMPTY;
             control_grid[r][c] = CONTROL_NONE;
         }
@@ -141,8 +136,7 @@ inline int32_t count_flags(const Grid& grid)
 inline int32_t try_move_printing(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col,
                                  std::string* printed)
 {
-    const StdoutCapture capture = begin_stdout_capture();
-    const int32_t result = try_move(from_row, from_col, to_row, to_col);
-    *printed = end_stdout_capture(capture, true);
+    int32_t result = 0;
+    *printed = stdout_of([&] { result = try_move(from_row, from_col, to_row, to_col); });
     return result;
 }

@@ -35,7 +35,10 @@ static long long now_ms()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-static void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+static void sleep_ms(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // Tries `attempt()` every 100 ms until it succeeds or the time runs out;
 // returns whether it succeeded.
@@ -56,7 +59,35 @@ template <class Attempt> static bool retry_for(int timeout_ms, Attempt attempt)
 
 // Starts `path` with `argv`, standard output and error on pipes, standard
 // input from /dev/null; `search` looks the path up on PATH.
-static bool spawn(Program& p, const std::string& path, const std::vector<std::string>& argv, bool search)
+// This process's environment with `env` applied: "NAME=value" adds or
+// replaces a variable, a bare "NAME" removes it.
+static std::vector<std::string> environment_with(const std::vector<std::string>& env)
+{
+    std::vector<std::string> merged;
+    for (const std::string& change : env)
+        if (change.find('=') != std::string::npos)
+            merged.push_back(change);
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        const auto changes = [&](const std::string& v) { return v == name || v.rfind(name + "=", 0) == 0; };
+        if (std::none_of(env.begin(), env.end(), changes))
+            merged.push_back(entry);
+    }
+    return merged;
+}
+
+static std::vector<char*> c_strings(const std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (const std::string& s : strings)
+        pointers.push_back(const_cast<char*>(s.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+static bool spawn(Program& p, const std::string& path, const std::vector<std::string>& argv, bool search,
+                  const std::vector<std::string>& env = {})
 {
     int out_pipe[2], err_pipe[2];
     if (pipe2(out_pipe, O_CLOEXEC) != 0)
@@ -72,12 +103,10 @@ static bool spawn(Program& p, const std::string& path, const std::vector<std::st
     posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
 
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const int rc = search ? posix_spawnp(&p.pid, path.c_str(), &actions, nullptr, args.data(), environ)
-                          : posix_spawn(&p.pid, path.c_str(), &actions, nullptr, args.data(), environ);
+    const std::vector<std::string> environment = environment_with(env);
+    std::vector<char*> args = c_strings(argv), envp = c_strings(environment);
+    const int rc = search ? posix_spawnp(&p.pid, path.c_str(), &actions, nullptr, args.data(), envp.data())
+                          : posix_spawn(&p.pid, path.c_str(), &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(out_pipe[1]);
     close(err_pipe[1]);
@@ -196,18 +225,21 @@ static void hold_display()
     (void)held;
 }
 
-Program& start_program(const std::vector<std::string>& args, const char* argv0)
+Program& start_program(const std::vector<std::string>& args, const char* argv0, const std::vector<std::string>& env)
 {
     hold_display();
     programs.emplace_back();
     Program& p = programs.back();
     std::vector<std::string> argv{argv0 ? argv0 : TAVELORN_PROGRAM};
     argv.insert(argv.end(), args.begin(), args.end());
-    spawn(p, TAVELORN_PROGRAM, argv, false);
+    spawn(p, TAVELORN_PROGRAM, argv, false, env);
     return p;
 }
 
-int wait_exit(Program& p, int timeout_ms) { return wait_end(p, timeout_ms); }
+int wait_exit(Program& p, int timeout_ms)
+{
+    return wait_end(p, timeout_ms);
+}
 
 void end_all_programs()
 {
@@ -377,14 +409,20 @@ bool move_window(const std::string& id, int x, int y)
     return run_tool({"xdotool", "windowmove", "--sync", id, std::to_string(x), std::to_string(y)}) == 0;
 }
 
-bool raise_window(const std::string& id) { return run_tool({"xdotool", "windowraise", id}) == 0; }
+bool raise_window(const std::string& id)
+{
+    return run_tool({"xdotool", "windowraise", id}) == 0;
+}
 
 bool click_window(const std::string& id, int x, int y)
 {
     return run_tool({"xdotool", "mousemove", "--window", id, std::to_string(x), std::to_string(y), "click", "1"}) == 0;
 }
 
-bool close_window(const std::string& id) { return run_tool({CLOSE_WINDOW_TOOL, id}) == 0; }
+bool close_window(const std::string& id)
+{
+    return run_tool({CLOSE_WINDOW_TOOL, id}) == 0;
+}
 
 int close_and_wait(Program& p, const std::string& window_id, int timeout_ms)
 {
@@ -431,24 +469,15 @@ Rgb pixel(const Image& image, int x, int y)
     return {byte(0), byte(1), byte(2)};
 }
 
-bool near(Rgb a, Rgb b, int tolerance)
-{
-    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-
-std::string describe(Rgb c)
-{
-    return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
-}
-
 // ---------------------------------------------------------------------------
 // The game window's board
 
-static constexpr int GRID_FIRST_PX = 30;  // first grid line, board coordinates
-static constexpr int GRID_LENGTH_PX = 468; // from the first line to the last
-static constexpr int CELL_PX = 52;
+static constexpr int GRID_LENGTH_PX = BOARD_SIZE * CELL_SIZE; // from the first line to the last
 
-static bool is_white(Rgb c) { return c.r >= 250 && c.g >= 250 && c.b >= 250; }
+static bool is_white(Rgb c)
+{
+    return c.r >= 250 && c.g >= 250 && c.b >= 250;
+}
 
 // The first pixel of a white run at least `length` long in row `y` of the
 // rectangle, or -1.
@@ -470,10 +499,10 @@ bool find_board(const Image& image, const Rect& window, int* board_x, int* board
         const int x = white_run(image, window, y, GRID_LENGTH_PX - 8);
         if (x < 0)
             continue;
-        *board_x = x - GRID_FIRST_PX;
-        *board_y = y - (GRID_FIRST_PX - 2);
+        *board_x = x - BOARD_MARGIN;
+        *board_y = y - (BOARD_MARGIN - 2);
         // The left line runs down from there.
-        return is_white(pixel(image, *board_x + GRID_FIRST_PX - 1, *board_y + GRID_FIRST_PX + 100));
+        return is_white(pixel(image, *board_x + BOARD_MARGIN - 1, *board_y + BOARD_MARGIN + 100));
     }
     return false;
 }
@@ -493,8 +522,6 @@ bool open_game_window(Program& p, GameWindow& w, int timeout_ms)
     return !w.id.empty() && locate_board(w, timeout_ms);
 }
 
-int square_centre(int index) { return GRID_FIRST_PX + CELL_PX * index + CELL_PX / 2; }
-
 Rgb board_pixel(const Image& image, const GameWindow& w, int bx, int by)
 {
     return pixel(image, w.board_x + bx, w.board_y + by);
@@ -507,7 +534,7 @@ bool press_board(const GameWindow& w, int bx, int by)
 
 bool press_square(const GameWindow& w, int row, int col)
 {
-    return press_board(w, square_centre(col), square_centre(row));
+    return press_board(w, square_centre_px(col), square_centre_px(row));
 }
 
 bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms)
@@ -517,88 +544,12 @@ bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb wan
 }
 
 // ---------------------------------------------------------------------------
-// Loopback sockets
+// A server instance
 
-static int bound_port(int fd)
-{
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        return -1;
-    return ntohs(addr.sin_port);
-}
-
-int listen_any(int* port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4) != 0) {
-        close(fd);
-        return -1;
-    }
-    *port = bound_port(fd);
-    return fd;
-}
-
-int unused_port()
-{
-    int port = -1;
-    const int fd = listen_any(&port);
-    if (fd >= 0)
-        close(fd);
-    return port;
-}
-
-int connect_local(int port, int timeout_ms)
-{
-    const long long deadline = now_ms() + timeout_ms;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (;;) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            return -1;
-        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
-            return fd;
-        close(fd);
-        if (now_ms() >= deadline)
-            return -1;
-        sleep_ms(50);
-    }
-}
-
-bool send_text(int fd, const std::string& text)
-{
-    return send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
-}
-
-std::string receive_text(int fd, size_t length, int timeout_ms)
-{
-    const long long deadline = now_ms() + timeout_ms;
-    std::string got;
-    while (got.size() < length && now_ms() < deadline) {
-        pollfd pfd{fd, POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(deadline - now_ms())) <= 0)
-            continue;
-        char buffer[64];
-        const ssize_t n = recv(fd, buffer, std::min(sizeof buffer, length - got.size()), 0);
-        if (n <= 0)
-            break;
-        got.append(buffer, static_cast<size_t>(n));
-    }
-    return got;
-}
-
-int start_server(Program*& server)
+int start_server_program(Program*& server)
 {
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const int port = unused_port();
+        const uint16_t port = unused_port();
         Program& p = start_program({"-s", std::to_string(port)});
         server = &p;
         const std::string listening =

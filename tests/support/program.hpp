@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "board_geometry.hpp"
+#include "loopback.hpp"
+
 // Bounds of the waits, generous enough for a sanitizer build on a busy machine
 constexpr int WINDOW_WAIT_MS = 30000; // a window appears, or its board is drawn
 constexpr int LINE_WAIT_MS = 15000;   // an expected line arrives
@@ -29,15 +32,17 @@ struct Program {
     pid_t pid = -1;
     int out_fd = -1;
     int err_fd = -1;
-    std::string out;  // standard output so far
-    std::string err;  // standard error so far
-    int status = -1;  // exit status once ended; 128 + signal when killed
+    std::string out; // standard output so far
+    std::string err; // standard error so far
+    int status = -1; // exit status once ended; 128 + signal when killed
     bool ended = false;
 };
 
 // Starts the game program with `args` after its name; argv[0] is the
-// program's path unless `argv0` is given.
-Program& start_program(const std::vector<std::string>& args, const char* argv0 = nullptr);
+// program's path unless `argv0` is given. `env` changes the environment it
+// inherits: "NAME=value" adds or replaces a variable, a bare "NAME" removes it.
+Program& start_program(const std::vector<std::string>& args, const char* argv0 = nullptr,
+                       const std::vector<std::string>& env = {});
 // Waits for the end of the program, gathering its output; kills it when the
 // time is up. Returns its exit status, or -1 when it had to be killed.
 int wait_exit(Program& p, int timeout_ms = EXIT_WAIT_MS);
@@ -85,10 +90,6 @@ bool close_window(const std::string& id);
 // ---------------------------------------------------------------------------
 // Screenshots
 
-struct Rgb {
-    int r = 0, g = 0, b = 0;
-};
-
 struct Image {
     int width = 0, height = 0;
     std::string rgb; // 3 bytes per pixel, row by row
@@ -96,8 +97,6 @@ struct Image {
 
 bool take_screenshot(Image& image);
 Rgb pixel(const Image& image, int x, int y);
-bool near(Rgb a, Rgb b, int tolerance);
-std::string describe(Rgb c);
 
 // ---------------------------------------------------------------------------
 // The game window's board
@@ -117,8 +116,6 @@ bool open_game_window(Program& p, GameWindow& w, int timeout_ms = WINDOW_WAIT_MS
 // Reads the window's place again and finds its board anew (after a move).
 bool locate_board(GameWindow& w, int timeout_ms = WINDOW_WAIT_MS);
 
-// Board-widget coordinates of the centre of a square.
-int square_centre(int index);
 // A pixel of the board, in the board widget's coordinates.
 Rgb board_pixel(const Image& image, const GameWindow& w, int bx, int by);
 // Presses the board at board-widget coordinates, or at a square's centre.
@@ -132,20 +129,8 @@ bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb wan
 int close_and_wait(Program& p, const std::string& window_id, int timeout_ms = EXIT_WAIT_MS);
 
 // ---------------------------------------------------------------------------
-// Loopback sockets
+// A server instance
 
-// A listening socket on 0.0.0.0 (where the game's server binds) at a port the
-// system chose, or -1.
-int listen_any(int* port);
-// A port nothing listens on right now.
-int unused_port();
-// A blocking socket connected to 127.0.0.1:port, or -1; retries until the
-// time is up.
-int connect_local(int port, int timeout_ms = LINE_WAIT_MS);
-bool send_text(int fd, const std::string& text);
-// Reads until `length` bytes came, the peer closed or the time ran out.
-std::string receive_text(int fd, size_t length, int timeout_ms = LINE_WAIT_MS);
-
-// Starts a server instance on a port nothing uses and waits for it to listen;
+// Starts `tavelorn -s` on a port nothing uses and waits for it to listen;
 // returns its port, or -1 (and `server` then points at the last attempt).
-int start_server(Program*& server);
+int start_server_program(Program*& server);

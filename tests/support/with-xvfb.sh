@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command on a display of its own (a fresh Xvfb) and a session bus of
 # its own, so that tests running side by side never see each other's windows
-# or application identifiers. Deterministic rendering, no accessibility bus.
+# or application identifiers. No accessibility bus; the renderer is left to
+# the program (the game picks cairo itself).
 # The server is kept from resetting when its last client leaves, so two
 # programs started one after the other both find it up.
 # Usage: with-xvfb.sh COMMAND [ARGS...]
@@ -14,6 +15,6 @@ xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$fifo"' EXIT
 read -r -t 20 display <"$fifo"
 
-export DISPLAY=":$display" GSK_RENDERER=cairo GTK_A11Y=none NO_AT_BRIDGE=1
+export DISPLAY=":$display" GTK_A11Y=none NO_AT_BRIDGE=1
 unset WAYLAND_DISPLAY
 dbus-run-session -- "$@" 2> >(grep -v 'Failed to set fd limit' >&2)

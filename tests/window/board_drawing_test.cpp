@@ -8,46 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app.hpp"
-#include "gui.hpp"
+#include "board_geometry.hpp"
 
 namespace
 {
 
-struct Rgb {
-    int r, g, b;
-};
-
 constexpr int TOLERANCE = 2;
-
-// An opaque colour given in cairo's 0-1 units, as 8-bit channel values.
-constexpr Rgb rgb(double r, double g, double b)
-{
-    return {int(r * 255 + 0.5), int(g * 255 + 0.5), int(b * 255 + 0.5)};
-}
-
-// `src` at `alpha` over the opaque `dst`, both in 0-1 units.
-constexpr Rgb over(double r, double g, double b, double alpha, double dst)
-{
-    return rgb(alpha * r + (1 - alpha) * dst, alpha * g + (1 - alpha) * dst, alpha * b + (1 - alpha) * dst);
-}
-
-const Rgb BACKGROUND = rgb(0.1, 0.1, 0.1);
-const Rgb WHITE = rgb(1, 1, 1);
-const Rgb BLUE_TINT = over(0.2, 0.4, 1.0, 0.25, 0.1);
-const Rgb RED_TINT = over(1.0, 0.2, 0.2, 0.25, 0.1);
-const Rgb BLUE_DISC = rgb(0.1, 0.3, 0.9);
-const Rgb RED_DISC = rgb(0.8, 0.1, 0.1);
-const Rgb EMBLEM_GREY = rgb(0.5, 0.5, 0.5);
-
-int origin(int index)
-{
-    return BOARD_MARGIN + CELL_SIZE * index;
-}
-int centre(int index)
-{
-    return origin(index) + CELL_SIZE / 2;
-}
+constexpr auto origin = square_origin_px;
+constexpr auto centre = square_centre_px;
 
 class BoardDrawing : public ::testing::Test
 {
@@ -87,11 +55,10 @@ class BoardDrawing : public ::testing::Test
     ::testing::AssertionResult colour_at(int x, int y, Rgb want) const
     {
         const Rgb got = pixel(x, y);
-        if (std::abs(got.r - want.r) <= TOLERANCE && std::abs(got.g - want.g) <= TOLERANCE &&
-            std::abs(got.b - want.b) <= TOLERANCE)
+        if (near(got, want, TOLERANCE))
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << got.r << "," << got.g << ","
-                                             << got.b << ", expected " << want.r << "," << want.g << "," << want.b;
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << "," << y << ") is " << describe(got) << ", expected " << describe(want);
     }
 
     bool bright(int x, int y) const
@@ -134,55 +101,8 @@ class BoardDrawing : public ::testing::Test
 // Everything a new game shows, at the fixed coordinates.
 void BoardDrawing::expect_fixed_board() const
 {
-    // Background: the margin, and an empty square nobody controls.
-    EXPECT_TRUE(colour_at(3, 3, BACKGROUND));
-    EXPECT_TRUE(colour_at(510, 300, BACKGROUND));
-    EXPECT_TRUE(colour_at(centre(4), centre(4), BACKGROUND));
-
-    // Tint under a piece's square, between the grid line and the disc.
-    EXPECT_TRUE(colour_at(origin(2) + 7, origin(2) + 7, BLUE_TINT));
-    EXPECT_TRUE(colour_at(origin(7) + 45, origin(7) + 45, RED_TINT));
-    EXPECT_TRUE(colour_at(origin(7) + 7, origin(5) + 45, RED_TINT));
-
-    // Grid lines, 4 pixels wide, on both axes, ending at 498.
-    for (int k = 0; k <= BOARD_SIZE; ++k) {
-        EXPECT_TRUE(colour_at(origin(k), centre(4), WHITE));
-        EXPECT_TRUE(colour_at(centre(4), origin(k), WHITE));
-    }
-    EXPECT_TRUE(colour_at(origin(4) - 2, centre(4), WHITE));
-    EXPECT_TRUE(colour_at(origin(4) + 1, centre(4), WHITE));
-    EXPECT_TRUE(colour_at(origin(4) - 3, centre(4), BACKGROUND));
-    EXPECT_TRUE(colour_at(origin(4) + 2, centre(4), BACKGROUND));
-    EXPECT_TRUE(colour_at(origin(4), 501, BACKGROUND));
-    EXPECT_TRUE(colour_at(501, origin(4), BACKGROUND));
-
-    // Discs, with a white ring on the kings only.
-    EXPECT_TRUE(colour_at(centre(2), centre(2), BLUE_DISC));
-    EXPECT_TRUE(colour_at(centre(6), centre(6), RED_DISC));
-    EXPECT_TRUE(colour_at(centre(2) + 15, centre(2), BLUE_DISC));
-    EXPECT_TRUE(colour_at(centre(1), centre(1), BLUE_DISC));
-    EXPECT_TRUE(colour_at(centre(1) + 15, centre(1), WHITE));
-    EXPECT_TRUE(colour_at(centre(1), centre(1) - 16, WHITE));
-    EXPECT_TRUE(colour_at(centre(1) + 10, centre(1), BLUE_DISC));
-    EXPECT_TRUE(colour_at(centre(7), centre(7), RED_DISC));
-    EXPECT_TRUE(colour_at(centre(7) - 16, centre(7), WHITE));
-    EXPECT_TRUE(colour_at(centre(7) + 10, centre(7), RED_DISC));
-
-    // Corner emblems: grey disc, white ring, white square, grey cross.
-    for (int corner : {0, BOARD_SIZE - 1}) {
-        const int x = centre(corner), y = centre(corner);
-        EXPECT_TRUE(colour_at(x + 10, y, EMBLEM_GREY));
-        EXPECT_TRUE(colour_at(x, y - 11, EMBLEM_GREY));
-        EXPECT_TRUE(colour_at(x + 16, y, WHITE));
-        EXPECT_TRUE(colour_at(x - 17, y, WHITE));
-        EXPECT_TRUE(colour_at(x + 4, y + 4, WHITE));
-        EXPECT_TRUE(colour_at(x - 5, y - 5, WHITE));
-        EXPECT_TRUE(colour_at(x, y, EMBLEM_GREY));
-        EXPECT_TRUE(colour_at(x - 2, y, EMBLEM_GREY));
-        EXPECT_TRUE(colour_at(x, y + 1, EMBLEM_GREY));
-        EXPECT_TRUE(colour_at(x + 4, y, WHITE));
-        EXPECT_TRUE(colour_at(origin(corner) + 7, origin(corner) + 7, BACKGROUND));
-    }
+    for (const BoardPoint& p : new_game_points())
+        EXPECT_TRUE(colour_at(p.x, p.y, p.colour)) << p.what;
 }
 
 TEST_F(BoardDrawing, NewGameShowsEveryLayerAtItsPlace)

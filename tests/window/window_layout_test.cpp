@@ -3,17 +3,15 @@
 // references once the window is gone.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
 
-#include "app.hpp"
 #include "game_window.hpp"
-#include "gui.hpp"
+#include "loopback.hpp"
 #include "network.hpp"
 #include "window_harness.hpp"
 
@@ -54,14 +52,14 @@ std::string title_with_link(int32_t socket_fd, int32_t server)
     return title;
 }
 
+// A non-blocking listener, as the server's own: the poll must never wait on it.
 int loopback_listener()
 {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 1) != 0)
+    uint16_t port = 0;
+    const int fd = listen_loopback(&port);
+    if (fd < 0)
         ADD_FAILURE() << "no loopback listener";
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     return fd;
 }
 
