@@ -9,31 +9,22 @@
 #include <cstdlib>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "loopback.hpp"
 #include "network.hpp"
 #include "standard_output.hpp"
 
 constexpr int WAIT_MS = 2000;
 constexpr int ROUND_TRIPS = 20000;
 
-static bool wait_readable(int fd)
-{
-    pollfd entry = {fd, POLLIN, 0};
-    return poll(&entry, 1, WAIT_MS) == 1;
-}
-
 static int wait_for_move(int fd)
 {
     int from_row, from_col, to_row, to_col;
     int result = 0;
-    while (result == 0 && wait_readable(fd))
+    while (result == 0 && wait_readable(fd, WAIT_MS))
         result = network_check_move(&from_row, &from_col, &to_row, &to_col);
     return result;
 }
@@ -45,7 +36,7 @@ static int wait_for_move(int fd)
         _exit(1);
     int from_row, from_col, to_row, to_col;
     for (;;) {
-        if (!wait_readable(network_socket))
+        if (!wait_readable(network_socket, WAIT_MS))
             _exit(2);
         const int result = network_check_move(&from_row, &from_col, &to_row, &to_col);
         if (result < 0)
@@ -53,14 +44,6 @@ static int wait_for_move(int fd)
         if (result == 1)
             network_send_move_async(from_row, from_col, to_row, to_col);
     }
-}
-
-static uint16_t listening_port()
-{
-    sockaddr_storage record;
-    socklen_t length = sizeof record;
-    getsockname(network_socket, reinterpret_cast<sockaddr*>(&record), &length);
-    return ntohs(reinterpret_cast<sockaddr_in*>(&record)->sin_port);
 }
 
 static double percentile(std::vector<double> samples, double fraction)
@@ -79,9 +62,9 @@ static void BM_LinkRoundTrip(benchmark::State& state)
     network_init_server(0);
     const pid_t child = fork();
     if (child == 0)
-        echo_as_client(listening_port());
+        echo_as_client(local_port(network_socket));
     int from_row, from_col, to_row, to_col;
-    while (!is_connected && wait_readable(network_socket))
+    while (!is_connected && wait_readable(network_socket, WAIT_MS))
         network_check_move(&from_row, &from_col, &to_row, &to_col); // accepts the peer
 
     std::vector<double> samples_us;

@@ -1,107 +1,139 @@
 #!/usr/bin/env bash
-# Measures the game program against a bare GTK 4 window of the same size, on
-# a virtual display of its own with the cairo renderer:
+# The game's figures, on a virtual display of its own (tests/support/with-xvfb.sh):
 #   - start-up: time from process start to the first painted frame (median
-#     of 5 runs, the programs taking turns, after one unmeasured warm-up run
-#     of each), and the CPU time the program had used by then, which other
-#     work on the machine disturbs far less;
+#     of RUNS runs, the programs taking turns, after one unmeasured warm-up
+#     run of each), and the CPU time the program had used by then, which
+#     other work on the machine disturbs far less;
 #   - resident memory (VmRSS) 2 s after start;
-#   - CPU time used over the next 10 idle seconds, as a share of one core
+#   - CPU time used over the next IDLE_S idle seconds, as a share of one core
 #     (utime+stime of all threads, in clock ticks; and the scheduler's
 #     nanosecond count of all threads, which resolves far below one tick);
-# then the board drawing benchmark (one frame into a 528 x 528 surface).
-# The game's window grows past its 800 x 500 default to fit its labels, so
-# the bare window is also measured at the game window's actual size; two more
-# variants tell where a difference comes from: one with a line of text
-# (fonts), one with an empty 100 ms timer (the game's peer poll).
+#   - move latency between a server and a client instance on loopback
+#     (bench/move_latency.cpp);
+# then, off the display, one board frame drawn and the rules (bench_draw,
+# bench_rules).
+#
+# `tavelorn -l` runs with none of GSK_RENDERER, GDK_DEBUG and GDK_DISABLE
+# set, so it shows its window the way it does for a player who set none.
+# It is measured against a bare GTK 4 window with the same content and none
+# of the game (bench/bare_window.c: the same boxes and labels, an empty
+# drawing area for the board):
+#   - "bare, GL": GTK's default renderer, GL driver and all;
+#   - "floor": the cairo renderer with GL never loaded (GSK_RENDERER=cairo,
+#     and GDK_DEBUG=gl-disable below GTK 4.16, GDK_DISABLE=gl from 4.16);
+#     the targets are set against it;
+#   - "floor + timer": the floor with an empty 100 ms timer, as the game
+#     keeps one (the floor for idle CPU).
 #
 # First frame: bench/first_frame.c starts the program, waits for its window
 # to be mapped, then polls five points of the window's area on the screen
-# until none is still the black of the empty root window: that is the
-# moment the first frame reached the screen.
+# until none is still the black of the empty root window.
 #
-# Usage: [RUNS=N] bench/figures.sh [BUILD_DIR]   (default: 5 runs, build-figures)
+# Usage: [RUNS=N] [IDLE_S=S] [MOVES=N] bench/figures.sh [BUILD_DIR]
+#        (defaults: 9 runs, 10 idle seconds, 40 moves, build-figures)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
 
-RUNS=${RUNS:-5}
+RUNS=${RUNS:-9}
+IDLE_S=${IDLE_S:-10}
+MOVES=${MOVES:-40}
 RSS_AFTER_S=2
-IDLE_S=10
-PROGRAMS=(bare ours bare_sized bare_text bare_timer)
-declare -A TITLE=([bare]="bare window" [ours]="tavelorn -l" [bare_sized]="bare, as big"
-                  [bare_text]="bare + text" [bare_timer]="bare + timer")
+PROGRAMS=(bare_gl floor floor_timer ours)
+declare -A TITLE=([bare_gl]="bare, GL" [floor]="floor" [floor_timer]="floor + timer" [ours]="tavelorn -l")
 
-# Width and height of the first window a program opens.
-window_size() {
-  "$@" >/dev/null 2>&1 &
-  local pid=$! window
-  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -n 1)
-  xdotool getwindowgeometry --shell "$window" | awk -F= '$1 == "WIDTH" {w = $2} $1 == "HEIGHT" {h = $2} END {print w, h}'
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-}
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 cpu_ticks_of() { awk '{sub(/^.*\) /, ""); print $12 + $13}' "/proc/$1/stat"; }
 cpu_ns_of() { cat /proc/"$1"/task/*/schedstat | awk '{sum += $1} END {print sum}'; }
 row() { # label, then one value per program
   local label=$1; shift
   printf '%-38s' "$label"
-  printf '%13s' "$@"
+  printf '%15s' "$@"
   printf '\n'
 }
 
+# The program started in the background last, killed on every way out.
+running=
+stop_running() {
+  if [ -n "$running" ]; then
+    kill "$running" 2>/dev/null || true
+    wait "$running" 2>/dev/null || true
+    running=
+  fi
+}
+
+# The size of the first window a program shows.
+window_size() {
+  "$@" >/dev/null 2>&1 &
+  running=$!
+  local window
+  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$running" | head -n 1)
+  xdotool getwindowgeometry --shell "$window" | awk -F= '$1 == "WIDTH" {w = $2} $1 == "HEIGHT" {h = $2} END {print w " x " h}'
+  stop_running
+}
+
 measure() { # build directory
-  local dir=$1
-  local ours=("$dir/tavelorn" -l) bare=("$dir/bare-window") bare_text=("$dir/bare-window-text")
-  local bare_timer=("$dir/bare-window-timer")
-  local size bare_sized
-  size=$(window_size "${ours[@]}")
-  read -r -a bare_sized <<<"$dir/bare-window $size"
-  echo "tavelorn -l opens a window of ${size/ / x } pixels"
+  local dir=$1 tools=$1/bench
+  trap stop_running EXIT
+  # The game picks its renderer itself when none of these is set.
+  unset GSK_RENDERER GDK_DEBUG GDK_DISABLE
+  export GDK_BACKEND=x11
+
+  local gtk_version no_gl
+  gtk_version=$(pkg-config --modversion gtk4)
+  if printf '%s\n' 4.16 "$gtk_version" | sort -V -C; then no_gl=GDK_DISABLE=gl; else no_gl=GDK_DEBUG=gl-disable; fi
+  echo "GTK $gtk_version; floor: GSK_RENDERER=cairo $no_gl"
+  echo "windows: tavelorn -l $(window_size "$dir/tavelorn" -l), bare $(window_size "$tools/bare-window")"
+
+  # Each command is named after its entry in PROGRAMS and used through that name.
+  local cairo_no_gl=(env GSK_RENDERER=cairo "$no_gl")
+  # shellcheck disable=SC2034
+  local ours=("$dir/tavelorn" -l) bare_gl=("$tools/bare-window") floor=("${cairo_no_gl[@]}" "$tools/bare-window") \
+    floor_timer=("${cairo_no_gl[@]}" "$tools/bare-window-timer")
   declare -A startup startup_cpu rss ticks ns
   local name
 
   for name in "${PROGRAMS[@]}"; do
     local -n command=$name
-    "$dir/first-frame" "${command[@]}" >/dev/null || true # warm-up
+    "$tools/first-frame" "${command[@]}" >/dev/null # warm-up
   done
   for ((run = 0; run < RUNS; run++)); do
     for name in "${PROGRAMS[@]}"; do
       local -n command=$name
       local wall cpu
-      read -r wall cpu < <("$dir/first-frame" "${command[@]}")
+      read -r wall cpu <<<"$("$tools/first-frame" "${command[@]}")"
       startup[$name]+="$wall "
       startup_cpu[$name]+="$cpu "
     done
   done
 
+  # env replaces itself with the program: the process keeps its number.
   for name in "${PROGRAMS[@]}"; do
     local -n command=$name
     "${command[@]}" >/dev/null 2>&1 &
-    local pid=$!
+    running=$!
     sleep "$RSS_AFTER_S"
-    rss[$name]=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
+    rss[$name]=$(awk '/^VmRSS:/ {print $2}' "/proc/$running/status")
     local ticks0 ns0
-    ticks0=$(cpu_ticks_of "$pid") ns0=$(cpu_ns_of "$pid")
+    ticks0=$(cpu_ticks_of "$running") ns0=$(cpu_ns_of "$running")
     sleep "$IDLE_S"
-    ticks[$name]=$(($(cpu_ticks_of "$pid") - ticks0))
-    ns[$name]=$(($(cpu_ns_of "$pid") - ns0))
-    kill "$pid"
-    wait "$pid" 2>/dev/null || true
+    ticks[$name]=$(($(cpu_ticks_of "$running") - ticks0))
+    ns[$name]=$(($(cpu_ns_of "$running") - ns0))
+    stop_running
   done
 
   local hz
   hz=$(getconf CLK_TCK)
   echo "Start-up to first frame, each run (ms elapsed / ms of CPU):"
   for name in "${PROGRAMS[@]}"; do
-    printf '  %-14s %s / %s\n' "${TITLE[$name]}" "${startup[$name]}" "${startup_cpu[$name]}"
+    printf '  %-14s %s / %s\n' "${TITLE[$name]}" "${startup[$name]% }" "${startup_cpu[$name]% }"
   done
   echo
   local titles=() medians=() cpu_medians=() kib=() tick_pct=() ns_pct=()
   for name in "${PROGRAMS[@]}"; do
     titles+=("${TITLE[$name]}")
-    medians+=("$(median ${startup[$name]})")
-    cpu_medians+=("$(median ${startup_cpu[$name]})")
+    # shellcheck disable=SC2086 # one argument per run
+    medians+=("$(median ${startup[$name]})") cpu_medians+=("$(median ${startup_cpu[$name]})")
     kib+=("${rss[$name]}")
     tick_pct+=("$(awk -v t="${ticks[$name]}" -v hz="$hz" -v s="$IDLE_S" 'BEGIN {printf "%.3f", 100 * t / hz / s}')")
     ns_pct+=("$(awk -v n="${ns[$name]}" -v s="$IDLE_S" 'BEGIN {printf "%.4f", 100 * n / 1e9 / s}')")
@@ -112,18 +144,22 @@ measure() { # build directory
   row "resident memory after ${RSS_AFTER_S} s (KiB)" "${kib[@]}"
   row "CPU in ${IDLE_S} idle s, utime+stime (%)" "${tick_pct[@]}"
   row "CPU in ${IDLE_S} idle s, scheduler (%)" "${ns_pct[@]}"
-  echo
-  local against
-  for against in 0 2; do
-    awk -v ours="${medians[1]}" -v bare="${medians[$against]}" -v ours_cpu="${cpu_medians[1]}" \
-      -v bare_cpu="${cpu_medians[$against]}" -v title="${titles[$against]}" 'BEGIN {
-      printf "tavelorn start-up against the %s: %+.1f %% (goal: within 10 %%)", title, 100 * (ours / bare - 1)
-      printf "; CPU until the first frame: %+.1f %%\n", 100 * (ours_cpu / bare_cpu - 1) }'
-  done
-  awk -v cpu="${ns_pct[1]}" 'BEGIN {
-    printf "tavelorn idle CPU: %.4f %% of one core (goal: under 0.1 %%)\n", cpu }'
   echo "(utime+stime counts whole ticks of 1/$hz s: over ${IDLE_S} s one tick is" \
     "$(awk -v hz="$hz" -v s="$IDLE_S" 'BEGIN {printf "%.3f", 100 / hz / s}') %)"
+  echo
+  # Indices in PROGRAMS: 1 floor, 2 floor + timer, 3 ours.
+  awk -v ours="${medians[3]}" -v floor="${medians[1]}" -v ours_cpu="${cpu_medians[3]}" \
+    -v floor_cpu="${cpu_medians[1]}" 'BEGIN {
+    printf "Start-up: %.2f x the floor (target: at most 1.10 x); CPU until the first frame: %.2f x\n",
+      ours / floor, ours_cpu / floor_cpu }'
+  awk -v ours="${kib[3]}" -v floor="${kib[1]}" 'BEGIN {
+    printf "Resident memory: floor %+.1f MiB (target: at most +3 MiB)\n", (ours - floor) / 1024 }'
+  awk -v ours="${ns_pct[3]}" -v floor="${ns_pct[2]}" 'BEGIN {
+    printf "Idle CPU: %.4f %% of one core, against %.4f %% for the floor with its timer\n", ours, floor }'
+
+  echo
+  echo "== Move latency, server and client on loopback, $MOVES moves =="
+  "$tools/move-latency" "$MOVES"
 }
 
 if [ "${1:-}" = --measure ]; then
@@ -133,28 +169,18 @@ fi
 
 dir=${1:-build-figures}
 echo "== Building in $dir =="
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELORN_TESTS=OFF -DTAVELORN_BENCH=ON >/dev/null
-cmake --build "$dir" -j2 --target tavelorn bench_draw >/dev/null
-gtk_flags=$(pkg-config --cflags --libs gtk4)
-cc -O2 -Wall -Wextra -o "$dir/bare-window" bench/bare_window.c $gtk_flags
-cc -O2 -Wall -Wextra -DWITH_LABEL -o "$dir/bare-window-text" bench/bare_window.c $gtk_flags
-cc -O2 -Wall -Wextra -DWITH_POLL_TIMER -o "$dir/bare-window-timer" bench/bare_window.c $gtk_flags
-cc -O2 -Wall -Wextra -o "$dir/first-frame" bench/first_frame.c -lX11
+# The tests are configured for their program support (move-latency uses it);
+# only the targets below are built.
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELORN_TESTS=ON -DTAVELORN_BENCH=ON >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target tavelorn first-frame bare-window bare-window-timer \
+  move-latency bench_draw bench_rules >/dev/null
 
-echo "== Window figures (Xvfb, GSK_RENDERER=cairo) =="
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-# -br: a black root window, so that unpainted parts of a window read as black;
-# -noreset: the server keeps its state between two runs instead of resetting
-# each time its last client leaves.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -noreset -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$fifo"' EXIT
-read -r -t 20 display <"$fifo"
-export DISPLAY=":$display" GSK_RENDERER=cairo GTK_A11Y=none NO_AT_BRIDGE=1
-unset WAYLAND_DISPLAY
-dbus-run-session -- "$0" --measure "$dir" 2> >(grep -v 'Failed to set fd limit' >&2)
+echo "== Window figures (Xvfb) =="
+tests/support/with-xvfb.sh "$self" --measure "$dir"
 
 echo
 echo "== Board drawing, one frame into a 528 x 528 image surface =="
 "$dir/bench/bench_draw" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+echo
+echo "== Rules, on positions of random games =="
+"$dir/bench/bench_rules" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

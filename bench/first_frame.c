@@ -1,8 +1,9 @@
 /* Starts a program and reports how long it took until its first window was
  * on screen and painted: the window has been mapped, and every sample point
  * of its area (centre and four points near the corners) has left the black
- * of the empty screen. Run on an X server whose root window is black and
- * that has no window manager (windows map where they ask, at 0,0).
+ * of the empty screen (the root window is painted black first, as what an
+ * unpainted window shows is what lies below it). Run on an X server that has
+ * no window manager (windows map where they ask, at 0,0).
  * Usage: first-frame [-v] COMMAND [ARGS...]
  * Prints the milliseconds from just before the program was started, then
  * the CPU milliseconds its threads had used by then (the scheduler's count,
@@ -11,8 +12,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <fcntl.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -125,7 +126,10 @@ int main(int argc, char** argv)
         fprintf(stderr, "first-frame: no display\n");
         return 2;
     }
-    XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
+    const Window root = DefaultRootWindow(dpy);
+    XSetWindowBackground(dpy, root, BlackPixel(dpy, DefaultScreen(dpy)));
+    XClearWindow(dpy, root);
+    XSelectInput(dpy, root, SubstructureNotifyMask);
     XSync(dpy, False);
 
     const double start = now_ms();
