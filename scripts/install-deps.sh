@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building (and, with "test", testing)
-# needs, only those that are missing. Runs as root on Debian 12.
+# needs, only those that are missing. Runs as root on Debian 12 or 13.
 set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config libgtk-4-dev)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick
-               desktop-file-utils appstream dbus-daemon libx11-dev fonts-dejavu-core)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagick
+               desktop-file-utils appstream dbus-daemon libx11-dev fonts-dejavu-core weston)
+
+# The format check is pinned to one clang-format release, the one Debian 12
+# ships; elsewhere the suite runs without it.
+. /etc/os-release
+[ "${VERSION_CODENAME:-}" = bookworm ] && test_packages+=(clang-format-14 git)
 
 wanted=("${build_packages[@]}")
 [ "${1:-}" = test ] && wanted+=("${test_packages[@]}")

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Runs the whole test suite inside a minimal Debian root of the given suite
+# (trixie, the current stable, by default; bookworm gives a fresh Debian 12
+# machine). The root is made with debootstrap from its default mirror, or
+# reused when an earlier run finished it recently; the packages come from
+# scripts/install-deps.sh inside it, like on any new machine.
+# Usage: scripts/debian-stage.sh [SUITE] [COMMAND...]
+#   COMMAND runs in the source copy inside the root instead of scripts/test.sh.
+# Environment: TAVELORN_ROOTS, where the roots live (default
+# /var/tmp/tavelorn-roots); TAVELORN_ROOT_MAX_DAYS, how old a root may be to
+# be reused (default 7; 0 makes a new one).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+suite=${1:-trixie}
+[ $# -gt 0 ] && shift
+[ $# -gt 0 ] || set -- scripts/test.sh
+
+roots=${TAVELORN_ROOTS:-/var/tmp/tavelorn-roots}
+root="$roots/$suite"
+ready="$root/.tavelorn-root-ready"
+max_days=${TAVELORN_ROOT_MAX_DAYS:-7}
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "debian-stage: run as root (debootstrap, mounts and chroot need it)" >&2
+  exit 1
+fi
+if ! command -v debootstrap >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap ||
+    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap; }
+fi
+
+mounts=()
+unmount_all() {
+  local i
+  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+    umount -R "${mounts[i]}" 2>/dev/null || umount -R -l "${mounts[i]}" 2>/dev/null || true
+  done
+  mounts=()
+}
+trap unmount_all EXIT
+trap 'exit 130' INT TERM
+
+# Nothing may be removed below a root while anything is mounted in it.
+remove_root() {
+  if grep -q " $root/" /proc/self/mounts; then
+    echo "debian-stage: $root still has mounts; not removing it" >&2
+    exit 1
+  fi
+  rm -rf "$root"
+}
+
+if [ -f "$ready" ] && [ "$max_days" -gt 0 ] && [ -n "$(find "$ready" -mtime -"$max_days")" ]; then
+  echo "== Reusing the $suite root in $root =="
+else
+  echo "== Making a $suite root in $root =="
+  remove_root
+  mkdir -p "$roots"
+  debootstrap --variant=minbase "$suite" "$root" >"$roots/$suite.debootstrap.log" 2>&1 ||
+    { tail -n 30 "$roots/$suite.debootstrap.log" >&2; exit 1; }
+  touch "$ready"
+fi
+
+# A fresh copy of the sources (what git tracks, and new files it does not
+# ignore), with no build tree from outside.
+rm -rf "$root/src"
+mkdir -p "$root/src"
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - | tar -C "$root/src" -xf -
+else
+  tar --exclude='./build*' -cf - . | tar -C "$root/src" -xf -
+fi
+cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+
+mount -t proc proc "$root/proc" && mounts+=("$root/proc")
+mount -t sysfs sysfs "$root/sys" && mounts+=("$root/sys")
+mount --rbind /dev "$root/dev" && mounts+=("$root/dev")
+mount --make-rslave "$root/dev"
+
+echo "== $* in Debian $suite =="
+# No display of the host's, no variable of the host's shell: the tests start
+# what they need themselves.
+chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  HOME=/root LANG=C.UTF-8 CI="${CI:-}" /bin/bash -c 'cd /src && "$@"' stage "$@"
