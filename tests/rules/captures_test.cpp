@@ -4,6 +4,9 @@
 // one too few.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "game_state.hpp"
 
 namespace
@@ -41,284 +44,123 @@ class RulesCaptures : public ::testing::Test
 
 using RulesControl = RulesCaptures;
 
+// One move on a board holding only the listed pieces, and the squares its
+// captures empty.
+struct Square {
+    int32_t row, col;
+};
+struct Piece {
+    int32_t row, col, cell;
+};
+struct CaptureCase {
+    const char* name;
+    int32_t mover;
+    std::vector<Piece> pieces;
+    Square from, to;
+    std::vector<Square> falls;
+};
+
+constexpr int32_t BS = CELL_BLUE_SOLDIER, BK = CELL_BLUE_KING, RS = CELL_RED_SOLDIER, RK = CELL_RED_KING;
+constexpr int32_t BLUE = PLAYER_BLUE, RED = PLAYER_RED;
+
+const CaptureCase CAPTURE_CASES[] = {
+    // Sideways: enclosure only
+    {"EnemySoldierBesideFallsWhenEnclosed", BLUE, {{1, 4, BS}, {4, 5, RS}, {4, 6, BS}}, {1, 4}, {4, 4}, {{4, 5}}},
+    {"EnemyKingBesideFallsWhenEnclosed", BLUE, {{1, 4, BS}, {4, 5, RK}, {4, 6, BS}}, {1, 4}, {4, 4}, {{4, 5}}},
+    {"AKingBehindEnclosesLikeASoldier", BLUE, {{1, 4, BS}, {4, 5, RS}, {4, 6, BK}}, {1, 4}, {4, 4}, {{4, 5}}},
+    {"AMovingKingCapturesLikeASoldier",
+     RED,
+     {{4, 8, RK}, {3, 5, BS}, {2, 5, RS}, {4, 4, BK}},
+     {4, 8},
+     {4, 5},
+     {{3, 5}, {4, 4}}},
+    {"EnemyBesideWithNothingBehindStays", BLUE, {{1, 4, BS}, {4, 5, RS}, {4, 3, RS}, {4, 2, RS}}, {1, 4}, {4, 4}, {}},
+    {"EnemyBesideACornerIsNotEnclosed", BLUE, {{3, 2, BS}, {0, 1, RS}}, {3, 2}, {0, 2}, {}},
+    {"EnemyBesideRedsCornerIsNotEnclosed", RED, {{5, 6, RS}, {8, 7, BS}}, {5, 6}, {8, 6}, {}},
+    {"EnemyBesideAgainstTheEdgeIsNotEnclosed", BLUE, {{0, 7, BS}, {4, 8, RS}}, {0, 7}, {4, 7}, {}},
+    // Ahead, in the direction of travel
+    {"EnemyAheadFallsAgainstTheEdge", BLUE, {{5, 4, BS}, {0, 4, RS}}, {5, 4}, {1, 4}, {{0, 4}}},
+    {"EnemyKingAheadFallsAgainstTheEdge", BLUE, {{5, 4, BK}, {0, 4, RK}}, {5, 4}, {1, 4}, {{0, 4}}},
+    {"EnemyAheadFallsAgainstACorner", RED, {{0, 6, RS}, {0, 1, BS}}, {0, 6}, {0, 2}, {{0, 1}}},
+    {"EnemyAheadFallsAgainstRedsCorner", BLUE, {{2, 8, BS}, {7, 8, RS}}, {2, 8}, {6, 8}, {{7, 8}}},
+    {"EnemyAheadFallsIntoOpenSpace", RED, {{0, 3, RS}, {4, 3, BS}}, {0, 3}, {3, 3}, {{4, 3}}},
+    {"EnemyAheadWithTheMoverBehindIsBookedOnce", RED, {{0, 3, RS}, {4, 3, BS}, {5, 3, RS}}, {0, 3}, {3, 3}, {{4, 3}}},
+    {"EnemyAheadWithTheMoversKingBehindFalls", RED, {{0, 3, RS}, {4, 3, BS}, {5, 3, RK}}, {0, 3}, {3, 3}, {{4, 3}}},
+    {"EnemyAheadStandsWhenItsOwnSideIsBehind", RED, {{0, 3, RS}, {4, 3, BS}, {5, 3, BS}}, {0, 3}, {3, 3}, {}},
+    {"EnemyAheadStandsWhenItsOwnKingIsBehind", RED, {{0, 3, RS}, {4, 3, BS}, {5, 3, BK}}, {0, 3}, {3, 3}, {}},
+    // ahead with open space behind; beside with open space and with its own side behind
+    {"EnemyAheadFallsMovingRightButNotTheOnesBeside",
+     BLUE,
+     {{4, 0, BS}, {4, 4, RS}, {3, 3, RS}, {5, 3, RK}, {6, 3, RS}},
+     {4, 0},
+     {4, 3},
+     {{4, 4}}},
+    // behind the origin, not next to the destination
+    {"NothingFallsBehindTheMover", BLUE, {{6, 4, BS}, {7, 4, RS}, {8, 4, BS}}, {6, 4}, {4, 4}, {}},
+    // Interplay
+    {"OneMoveTakesThePieceAheadAndBothEnclosedBeside",
+     BLUE,
+     {{1, 4, BS}, {5, 4, RS}, {4, 3, RS}, {4, 2, BS}, {4, 5, RK}, {4, 6, BK}},
+     {1, 4},
+     {4, 4},
+     {{5, 4}, {4, 3}, {4, 5}}},
+    {"OneMoveTakesThreeEnclosedSoldiers",
+     BLUE,
+     {{1, 4, BS}, {5, 4, RS}, {6, 4, BS}, {4, 3, RS}, {4, 2, BS}, {4, 5, RS}, {4, 6, BS}},
+     {1, 4},
+     {4, 4},
+     {{5, 4}, {4, 3}, {4, 5}}},
+    {"APieceMayStopBetweenEnemiesUnharmed",
+     BLUE,
+     {{1, 4, BS}, {4, 2, RS}, {4, 3, RS}, {4, 5, RK}, {4, 6, RS}, {5, 4, RS}, {6, 4, RS}},
+     {1, 4},
+     {4, 4},
+     {}},
+    // ahead with an enemy behind, beside with its own side and with an enemy behind
+    {"OwnPiecesAreNeverRemoved",
+     BLUE,
+     {{1, 4, BS}, {5, 4, BS}, {6, 4, RS}, {4, 5, BK}, {4, 6, BS}, {4, 3, BS}, {4, 2, RK}},
+     {1, 4},
+     {4, 4},
+     {}},
+    {"OwnPieceAheadAgainstTheEdgeStays", BLUE, {{5, 4, BS}, {0, 4, BS}}, {5, 4}, {1, 4}, {}},
+};
+
+void PrintTo(const CaptureCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class RulesCaptureCases : public ::testing::TestWithParam<CaptureCase>
+{
+};
+
+// The whole state after the move is the position with the piece moved and
+// marked, the fallen squares emptied and unmarked, and each fallen piece booked.
+TEST_P(RulesCaptureCases, RemovesExactlyTheFallenPieces)
+{
+    const CaptureCase& c = GetParam();
+    clear_board();
+    current_player = c.mover;
+    for (const Piece& p : c.pieces)
+        put(p.row, p.col, p.cell);
+    GameState want = moved(snapshot_state(), c.from.row, c.from.col, c.to.row, c.to.col);
+    for (const Square& sq : c.falls) {
+        const int32_t cell = want.board[sq.row][sq.col];
+        want.captured_blue_soldiers += cell == BS;
+        want.captured_red_soldiers += cell == RS;
+        want.blue_king_alive &= cell != BK;
+        want.red_king_alive &= cell != RK;
+        vacate(want, sq.row, sq.col);
+    }
+    const GameState got = play(c.from.row, c.from.col, c.to.row, c.to.col);
+    expect_same_state(want, got);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, RulesCaptureCases, ::testing::ValuesIn(CAPTURE_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
-
-// Sideways: enclosure only
-
-TEST_F(RulesCaptures, EnemySoldierBesideFallsWhenEnclosed)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(4, 5, CELL_RED_SOLDIER);
-    put(4, 6, CELL_BLUE_SOLDIER);
-    GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    vacate(want, 4, 5);
-    want.captured_red_soldiers = 1;
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-    EXPECT_EQ(board[4][5], CELL_EMPTY);
-    EXPECT_EQ(control_grid[4][5], CONTROL_NONE);
-}
-
-TEST_F(RulesCaptures, EnemyKingBesideFallsWhenEnclosed)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(4, 5, CELL_RED_KING);
-    put(4, 6, CELL_BLUE_SOLDIER);
-    GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    vacate(want, 4, 5);
-    want.red_king_alive = 0;
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-    EXPECT_EQ(red_king_alive, 0);
-    EXPECT_EQ(captured_red_soldiers, 0);
-}
-
-TEST_F(RulesCaptures, AKingBehindEnclosesLikeASoldier)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(4, 5, CELL_RED_SOLDIER);
-    put(4, 6, CELL_BLUE_KING);
-    GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    vacate(want, 4, 5);
-    want.captured_red_soldiers = 1;
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-}
-
-TEST_F(RulesCaptures, AMovingKingCapturesLikeASoldier)
-{
-    current_player = PLAYER_RED;
-    put(4, 8, CELL_RED_KING);
-    put(3, 5, CELL_BLUE_SOLDIER); // beside, enclosed by (2,5)
-    put(2, 5, CELL_RED_SOLDIER);
-    put(4, 4, CELL_BLUE_KING); // ahead, nothing behind
-    GameState want = moved(snapshot_state(), 4, 8, 4, 5);
-    vacate(want, 3, 5);
-    vacate(want, 4, 4);
-    want.captured_blue_soldiers = 1;
-    want.blue_king_alive = 0;
-    EXPECT_TRUE(play(4, 8, 4, 5) == want);
-}
-
-TEST_F(RulesCaptures, EnemyBesideWithNothingBehindStays)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(4, 5, CELL_RED_SOLDIER);
-    put(4, 3, CELL_RED_SOLDIER);
-    put(4, 2, CELL_RED_SOLDIER); // its own side behind
-    const GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-}
-
-TEST_F(RulesCaptures, EnemyBesideACornerIsNotEnclosed)
-{
-    put(3, 2, CELL_BLUE_SOLDIER);
-    put(0, 1, CELL_RED_SOLDIER);
-    const GameState want = moved(snapshot_state(), 3, 2, 0, 2);
-    EXPECT_TRUE(play(3, 2, 0, 2) == want);
-    EXPECT_EQ(board[0][1], CELL_RED_SOLDIER);
-}
-
-TEST_F(RulesCaptures, EnemyBesideRedsCornerIsNotEnclosed)
-{
-    current_player = PLAYER_RED;
-    put(5, 6, CELL_RED_SOLDIER);
-    put(8, 7, CELL_BLUE_SOLDIER);
-    const GameState want = moved(snapshot_state(), 5, 6, 8, 6);
-    EXPECT_TRUE(play(5, 6, 8, 6) == want);
-}
-
-TEST_F(RulesCaptures, EnemyBesideAgainstTheEdgeIsNotEnclosed)
-{
-    put(0, 7, CELL_BLUE_SOLDIER);
-    put(4, 8, CELL_RED_SOLDIER);
-    const GameState want = moved(snapshot_state(), 0, 7, 4, 7);
-    EXPECT_TRUE(play(0, 7, 4, 7) == want);
-}
-
-// Ahead, in the direction of travel
-
-TEST_F(RulesCaptures, EnemyAheadFallsAgainstTheEdge)
-{
-    put(5, 4, CELL_BLUE_SOLDIER);
-    put(0, 4, CELL_RED_SOLDIER);
-    GameState want = moved(snapshot_state(), 5, 4, 1, 4);
-    vacate(want, 0, 4);
-    want.captured_red_soldiers = 1;
-    EXPECT_TRUE(play(5, 4, 1, 4) == want);
-}
-
-TEST_F(RulesCaptures, EnemyKingAheadFallsAgainstTheEdge)
-{
-    put(5, 4, CELL_BLUE_KING);
-    put(0, 4, CELL_RED_KING);
-    GameState want = moved(snapshot_state(), 5, 4, 1, 4);
-    vacate(want, 0, 4);
-    want.red_king_alive = 0;
-    EXPECT_TRUE(play(5, 4, 1, 4) == want);
-}
-
-TEST_F(RulesCaptures, EnemyAheadFallsAgainstACorner)
-{
-    current_player = PLAYER_RED;
-    put(0, 6, CELL_RED_SOLDIER);
-    put(0, 1, CELL_BLUE_SOLDIER);
-    GameState want = moved(snapshot_state(), 0, 6, 0, 2);
-    vacate(want, 0, 1);
-    want.captured_blue_soldiers = 1;
-    EXPECT_TRUE(play(0, 6, 0, 2) == want);
-}
-
-TEST_F(RulesCaptures, EnemyAheadFallsAgainstRedsCorner)
-{
-    put(2, 8, CELL_BLUE_SOLDIER);
-    put(7, 8, CELL_RED_SOLDIER);
-    GameState want = moved(snapshot_state(), 2, 8, 6, 8);
-    vacate(want, 7, 8);
-    want.captured_red_soldiers = 1;
-    EXPECT_TRUE(play(2, 8, 6, 8) == want);
-}
-
-TEST_F(RulesCaptures, EnemyAheadFallsIntoOpenSpace)
-{
-    current_player = PLAYER_RED;
-    put(0, 3, CELL_RED_SOLDIER);
-    put(4, 3, CELL_BLUE_SOLDIER);
-    GameState want = moved(snapshot_state(), 0, 3, 3, 3);
-    vacate(want, 4, 3);
-    want.captured_blue_soldiers = 1;
-    EXPECT_TRUE(play(0, 3, 3, 3) == want);
-}
-
-TEST_F(RulesCaptures, EnemyAheadWithTheMoverBehindIsBookedOnce)
-{
-    current_player = PLAYER_RED;
-    put(0, 3, CELL_RED_SOLDIER);
-    put(4, 3, CELL_BLUE_SOLDIER);
-    put(5, 3, CELL_RED_SOLDIER);
-    GameState want = moved(snapshot_state(), 0, 3, 3, 3);
-    vacate(want, 4, 3);
-    want.captured_blue_soldiers = 1;
-    EXPECT_TRUE(play(0, 3, 3, 3) == want);
-}
-
-TEST_F(RulesCaptures, EnemyAheadWithTheMoversKingBehindFalls)
-{
-    current_player = PLAYER_RED;
-    put(0, 3, CELL_RED_SOLDIER);
-    put(4, 3, CELL_BLUE_SOLDIER);
-    put(5, 3, CELL_RED_KING);
-    GameState want = moved(snapshot_state(), 0, 3, 3, 3);
-    vacate(want, 4, 3);
-    want.captured_blue_soldiers = 1;
-    EXPECT_TRUE(play(0, 3, 3, 3) == want);
-}
-
-TEST_F(RulesCaptures, EnemyAheadStandsWhenItsOwnSideIsBehind)
-{
-    current_player = PLAYER_RED;
-    put(0, 3, CELL_RED_SOLDIER);
-    put(4, 3, CELL_BLUE_SOLDIER);
-    put(5, 3, CELL_BLUE_SOLDIER);
-    GameState want = moved(snapshot_state(), 0, 3, 3, 3);
-    EXPECT_TRUE(play(0, 3, 3, 3) == want);
-
-    clear_board();
-    current_player = PLAYER_RED;
-    put(0, 3, CELL_RED_SOLDIER);
-    put(4, 3, CELL_BLUE_SOLDIER);
-    put(5, 3, CELL_BLUE_KING);
-    want = moved(snapshot_state(), 0, 3, 3, 3);
-    EXPECT_TRUE(play(0, 3, 3, 3) == want);
-}
-
-TEST_F(RulesCaptures, EnemyAheadFallsMovingRightButNotTheOnesBeside)
-{
-    put(4, 0, CELL_BLUE_SOLDIER);
-    put(4, 4, CELL_RED_SOLDIER); // ahead, open space behind
-    put(3, 3, CELL_RED_SOLDIER); // beside, open space behind
-    put(5, 3, CELL_RED_KING);    // beside, own side behind
-    put(6, 3, CELL_RED_SOLDIER);
-    GameState want = moved(snapshot_state(), 4, 0, 4, 3);
-    vacate(want, 4, 4);
-    want.captured_red_soldiers = 1;
-    EXPECT_TRUE(play(4, 0, 4, 3) == want);
-}
-
-TEST_F(RulesCaptures, NothingFallsBehindTheMover)
-{
-    put(6, 4, CELL_BLUE_SOLDIER);
-    put(7, 4, CELL_RED_SOLDIER); // behind the origin, not next to the destination
-    put(8, 4, CELL_BLUE_SOLDIER);
-    const GameState want = moved(snapshot_state(), 6, 4, 4, 4);
-    EXPECT_TRUE(play(6, 4, 4, 4) == want);
-}
-
-// Interplay
-
-TEST_F(RulesCaptures, OneMoveTakesThePieceAheadAndBothEnclosedBeside)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(5, 4, CELL_RED_SOLDIER);
-    put(4, 3, CELL_RED_SOLDIER);
-    put(4, 2, CELL_BLUE_SOLDIER);
-    put(4, 5, CELL_RED_KING);
-    put(4, 6, CELL_BLUE_KING);
-    GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    vacate(want, 5, 4);
-    vacate(want, 4, 3);
-    vacate(want, 4, 5);
-    want.captured_red_soldiers = 2;
-    want.red_king_alive = 0;
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-}
-
-TEST_F(RulesCaptures, OneMoveTakesThreeEnclosedSoldiers)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(5, 4, CELL_RED_SOLDIER);
-    put(6, 4, CELL_BLUE_SOLDIER);
-    put(4, 3, CELL_RED_SOLDIER);
-    put(4, 2, CELL_BLUE_SOLDIER);
-    put(4, 5, CELL_RED_SOLDIER);
-    put(4, 6, CELL_BLUE_SOLDIER);
-    GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    vacate(want, 5, 4);
-    vacate(want, 4, 3);
-    vacate(want, 4, 5);
-    want.captured_red_soldiers = 3;
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-}
-
-TEST_F(RulesCaptures, APieceMayStopBetweenEnemiesUnharmed)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(4, 2, CELL_RED_SOLDIER);
-    put(4, 3, CELL_RED_SOLDIER);
-    put(4, 5, CELL_RED_KING);
-    put(4, 6, CELL_RED_SOLDIER);
-    put(5, 4, CELL_RED_SOLDIER);
-    put(6, 4, CELL_RED_SOLDIER);
-    const GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-    EXPECT_EQ(board[4][4], CELL_BLUE_SOLDIER);
-}
-
-TEST_F(RulesCaptures, OwnPiecesAreNeverRemoved)
-{
-    put(1, 4, CELL_BLUE_SOLDIER);
-    put(5, 4, CELL_BLUE_SOLDIER); // ahead, enemy behind
-    put(6, 4, CELL_RED_SOLDIER);
-    put(4, 5, CELL_BLUE_KING); // beside, own behind
-    put(4, 6, CELL_BLUE_SOLDIER);
-    put(4, 3, CELL_BLUE_SOLDIER); // beside, enemy behind
-    put(4, 2, CELL_RED_KING);
-    GameState want = moved(snapshot_state(), 1, 4, 4, 4);
-    EXPECT_TRUE(play(1, 4, 4, 4) == want);
-
-    clear_board();
-    put(5, 4, CELL_BLUE_SOLDIER);
-    put(0, 4, CELL_BLUE_SOLDIER); // ahead against the edge
-    want = moved(snapshot_state(), 5, 4, 1, 4);
-    EXPECT_TRUE(play(5, 4, 1, 4) == want);
-}
 
 TEST_F(RulesCaptures, CapturesAddUpOverMoves)
 {

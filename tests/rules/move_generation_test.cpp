@@ -65,32 +65,17 @@ TEST_F(RulesMoveGeneration, TowardRedsCornerASlideStopsBeforeIt)
     EXPECT_EQ(highlight_moves[7][8], 1);
     put(8, 3, CELL_RED_KING);
     compute_possible_moves(8, 3);
-    EXPECT_TRUE(highlight_moves == flags_at({{7, 3},
-                                             {6, 3},
-                                             {5, 3},
-                                             {4, 3},
-                                             {3, 3},
-                                             {2, 3},
-                                             {1, 3},
-                                             {0, 3},
-                                             {8, 4},
-                                             {8, 5},
-                                             {8, 6},
-                                             {8, 7},
-                                             {8, 2},
-                                             {8, 1},
-                                             {8, 0}}));
+    Grid column_and_row = flags_at({{8, 4}, {8, 5}, {8, 6}, {8, 7}, {8, 2}, {8, 1}, {8, 0}});
+    for (int32_t r = 0; r < 8; ++r)
+        column_and_row[r][3] = 1;
+    EXPECT_TRUE(highlight_moves == column_and_row);
 }
 
 TEST_F(RulesMoveGeneration, NothingIsFlaggedForAnEmptySquareACornerOrAPieceNotToMove)
 {
     new_game_setup();
-    const Grid all_set = [] {
-        Grid g;
-        for (auto& row : g)
-            row.fill(1);
-        return g;
-    }();
+    Grid all_set;
+    fill_grid(all_set, 1);
     const int32_t squares[][2] = {{4, 4}, {0, 0}, {8, 8}, {5, 7}, {7, 7}};
     for (const auto& sq : squares) {
         highlight_moves = all_set;

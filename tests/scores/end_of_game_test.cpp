@@ -113,97 +113,84 @@ TEST_F(EndOfGame, SevenLostSoldiersAndTurnSixtyFourGoOn)
     expect_game_goes_on(snapshot_state());
 }
 
-// Each end and its text
+// Each end and its text, and which end comes first when several hold
 
-TEST_F(EndOfGame, BlueKingFallenGivesRedTheGame)
+namespace
 {
-    blue_king_alive = 0;
-    expect_game_over_with(BLUE_KING_FELL);
+
+struct EndCase {
+    const char* name;
+    void (*bring_about)();
+    const char* message;
+};
+
+const EndCase END_CASES[] = {
+    {"BlueKingFallenGivesRedTheGame", [] { blue_king_alive = 0; }, BLUE_KING_FELL},
+    {"RedKingFallenGivesBlueTheGame", [] { red_king_alive = 0; }, RED_KING_FELL},
+    {"EightRedSoldiersLostGiveBlueTheGame", [] { captured_red_soldiers = 8; }, RED_SOLDIERS_LOST},
+    {"EightBlueSoldiersLostGiveRedTheGame", [] { captured_blue_soldiers = 8; }, BLUE_SOLDIERS_LOST},
+    {"EqualScoresAtTheTurnLimitAreADraw", [] { turn_count = MAX_TURNS + 1; }, "Fin (64 tours). Égalité 19 - 19."},
+    {"BlueAheadOnScoreWinsWithItsScoreFirst",
+     [] {
+         control_grid[4][4] = control_grid[4][5] = CONTROL_BLUE;
+         turn_count = MAX_TURNS + 1;
+     },
+     "Fin (64 tours). Score Bleu 21 > Rouge 19 — Bleu gagne !"},
+    {"RedAheadOnScoreWinsWithItsScoreFirst",
+     [] {
+         control_grid[4][4] = control_grid[4][5] = control_grid[4][6] = CONTROL_RED;
+         turn_count = MAX_TURNS + 1;
+     },
+     "Fin (64 tours). Score Rouge 22 > Bleu 19 — Rouge gagne !"},
+    {"TheScoreCountsNeitherKingsNorCornerMarks",
+     [] {
+         board[2][2] = board[3][1] = CELL_EMPTY; // two Blue soldiers gone, their marks left
+         control_grid[0][0] = control_grid[8][8] = CONTROL_BLUE;
+         turn_count = MAX_TURNS + 1;
+     },
+     "Fin (64 tours). Score Rouge 19 > Bleu 17 — Rouge gagne !"},
+    {"AFallenKingComesBeforeEverythingElse",
+     [] {
+         red_king_alive = 0;
+         captured_red_soldiers = captured_blue_soldiers = 8;
+         turn_count = MAX_TURNS + 1;
+     },
+     RED_KING_FELL},
+    {"BlueKingIsTestedBeforeRedKing", [] { blue_king_alive = red_king_alive = 0; }, BLUE_KING_FELL},
+    {"LostSoldiersComeBeforeTheTurnLimitRedsFirst",
+     [] {
+         captured_red_soldiers = 8;
+         captured_blue_soldiers = 9;
+         turn_count = MAX_TURNS + 1;
+     },
+     RED_SOLDIERS_LOST},
+    {"BlueSoldiersLostComeBeforeTheTurnLimit",
+     [] {
+         captured_blue_soldiers = 8;
+         turn_count = MAX_TURNS + 1;
+     },
+     BLUE_SOLDIERS_LOST},
+};
+
+class EndOfGameCases : public EndOfGame, public ::testing::WithParamInterface<EndCase>
+{
+};
+
+void PrintTo(const EndCase& c, std::ostream* out)
+{
+    *out << c.name;
 }
 
-TEST_F(EndOfGame, RedKingFallenGivesBlueTheGame)
+TEST_P(EndOfGameCases, EndsWithItsMessage)
 {
-    red_king_alive = 0;
-    expect_game_over_with(RED_KING_FELL);
+    GetParam().bring_about();
+    expect_game_over_with(GetParam().message);
 }
 
-TEST_F(EndOfGame, EightRedSoldiersLostGiveBlueTheGame)
-{
-    captured_red_soldiers = 8;
-    expect_game_over_with(RED_SOLDIERS_LOST);
-}
+INSTANTIATE_TEST_SUITE_P(Scores, EndOfGameCases, ::testing::ValuesIn(END_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(EndOfGame, EightBlueSoldiersLostGiveRedTheGame)
-{
-    captured_blue_soldiers = 8;
-    expect_game_over_with(BLUE_SOLDIERS_LOST);
-}
-
-TEST_F(EndOfGame, EqualScoresAtTheTurnLimitAreADraw)
-{
-    turn_count = MAX_TURNS + 1;
-    expect_game_over_with("Fin (64 tours). Égalité 19 - 19.");
-}
-
-TEST_F(EndOfGame, BlueAheadOnScoreWinsWithItsScoreFirst)
-{
-    control_grid[4][4] = CONTROL_BLUE;
-    control_grid[4][5] = CONTROL_BLUE;
-    turn_count = MAX_TURNS + 1;
-    expect_game_over_with("Fin (64 tours). Score Bleu 21 > Rouge 19 — Bleu gagne !");
-}
-
-TEST_F(EndOfGame, RedAheadOnScoreWinsWithItsScoreFirst)
-{
-    control_grid[4][4] = CONTROL_RED;
-    control_grid[4][5] = CONTROL_RED;
-    control_grid[4][6] = CONTROL_RED;
-    turn_count = MAX_TURNS + 1;
-    expect_game_over_with("Fin (64 tours). Score Rouge 22 > Bleu 19 — Rouge gagne !");
-}
-
-TEST_F(EndOfGame, TheScoreCountsNeitherKingsNorCornerMarks)
-{
-    board[2][2] = CELL_EMPTY; // two Blue soldiers gone, their marks left
-    board[3][1] = CELL_EMPTY;
-    control_grid[0][0] = CONTROL_BLUE;
-    control_grid[8][8] = CONTROL_BLUE;
-    turn_count = MAX_TURNS + 1;
-    expect_game_over_with("Fin (64 tours). Score Rouge 19 > Bleu 17 — Rouge gagne !");
-}
-
-// Which end comes first
-
-TEST_F(EndOfGame, AFallenKingComesBeforeEverythingElse)
-{
-    red_king_alive = 0;
-    captured_red_soldiers = 8;
-    captured_blue_soldiers = 8;
-    turn_count = MAX_TURNS + 1;
-    expect_game_over_with(RED_KING_FELL);
-}
-
-TEST_F(EndOfGame, BlueKingIsTestedBeforeRedKing)
-{
-    blue_king_alive = 0;
-    red_king_alive = 0;
-    expect_game_over_with(BLUE_KING_FELL);
-}
-
-TEST_F(EndOfGame, LostSoldiersComeBeforeTheTurnLimitRedsFirst)
-{
-    captured_red_soldiers = 8;
-    captured_blue_soldiers = 9;
-    turn_count = MAX_TURNS + 1;
-    expect_game_over_with(RED_SOLDIERS_LOST);
-}
-
-TEST_F(EndOfGame, BlueSoldiersLostComeBeforeTheTurnLimit)
-{
-    captured_blue_soldiers = 8;
-    turn_count = MAX_TURNS + 1;
-    expect_game_over_with(BLUE_SOLDIERS_LOST);
-}
+} // namespace
 
 TEST_F(EndOfGame, TheMoveThatTakesTheTurnPastSixtyFourEndsTheGame)
 {
