@@ -16,6 +16,21 @@ class ProgramTest : public testing::Test
     void TearDown() override { end_all_programs(); }
 };
 
+// A server instance on a free port with its window and board on screen.
+class ServerProgramTest : public ProgramTest
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_GT(port = start_server_program(server), 0) << (server ? server->out + server->err : "");
+        ASSERT_TRUE(open_game_window(*server, server_window)) << server->out << server->err;
+    }
+
+    Program* server = nullptr;
+    int port = -1;
+    GameWindow server_window;
+};
+
 // Closes the window with WM_DELETE_WINDOW and expects the clean end: status 0,
 // the status line last on standard output, nothing from the sanitizers.
 inline void expect_clean_close(Program& p, const std::string& window_id)

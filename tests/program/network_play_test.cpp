@@ -7,15 +7,9 @@
 // server's board.
 #include "fixture.hpp"
 
-class NetworkPlay : public ProgramTest
+class NetworkPlay : public ServerProgramTest
 {
   protected:
-    void SetUp() override
-    {
-        ASSERT_GT(port = start_server_program(server), 0) << (server ? server->out + server->err : "");
-        ASSERT_TRUE(open_game_window(*server, server_window)) << server->out << server->err;
-    }
-
     // Starts a client of the server, waits for the server to accept it and
     // puts its window at the bottom of the screen.
     Program* start_client(GameWindow& w, int accepted)
@@ -34,10 +28,6 @@ class NetworkPlay : public ProgramTest
         EXPECT_TRUE(locate_board(w));
         return &client;
     }
-
-    Program* server = nullptr;
-    int port = -1;
-    GameWindow server_window;
 };
 
 static void expect_piece_at(const GameWindow& w, int row, int col, Rgb disc, const char* which)

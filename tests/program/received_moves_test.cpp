@@ -6,20 +6,14 @@
 
 #include "fixture.hpp"
 
-class ReceivedMoves : public ProgramTest
+class ReceivedMoves : public ServerProgramTest
 {
   protected:
-    void SetUp() override
-    {
-        ASSERT_GT(port = start_server_program(server), 0) << (server ? server->out + server->err : "");
-        ASSERT_TRUE(open_game_window(*server, w)) << server->out << server->err;
-    }
-
     void TearDown() override
     {
         if (peer >= 0)
             close(peer);
-        ProgramTest::TearDown();
+        ServerProgramTest::TearDown();
     }
 
     void connect_peer(int accepted = 1)
@@ -28,10 +22,8 @@ class ReceivedMoves : public ProgramTest
         ASSERT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Client connected!", LINE_WAIT_MS, accepted)) << server->out;
     }
 
-    Program* server = nullptr;
-    int port = -1;
     int peer = -1;
-    GameWindow w;
+    GameWindow& w = server_window;
 };
 
 TEST_F(ReceivedMoves, RefusedTextsAreDroppedAndTheTurnStays)

@@ -5,7 +5,9 @@
 // square_centre_px put them.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,25 @@ inline bool near(Rgb a, Rgb b, int tolerance)
 inline std::string describe(Rgb c)
 {
     return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
+}
+
+// The board as draw_grid paints it into an image surface of this size.
+inline cairo_surface_t* paint_board(int width, int height)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    draw_grid(nullptr, cr, width, height, nullptr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    return surface;
+}
+
+inline Rgb surface_pixel(cairo_surface_t* surface, int x, int y)
+{
+    const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    uint32_t argb;
+    std::memcpy(&argb, row + 4 * x, sizeof argb);
+    return {int(argb >> 16 & 0xFF), int(argb >> 8 & 0xFF), int(argb & 0xFF)};
 }
 
 struct BoardPoint {

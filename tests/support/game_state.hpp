@@ -11,72 +11,56 @@
 #include "app.hpp"
 #include "standard_output.hpp"
 
-// Every global of the rules module.
+// Every global of the rules module, listed once for the copy, its
+// restoring and its comparison.
+#define FOR_EACH_GAME_GLOBAL(DO)                                                                                       \
+    DO(Grid, board)                                                                                                    \
+    DO(Grid, control_grid)                                                                                             \
+    DO(Grid, highlight_moves)                                                                                          \
+    DO(int32_t, current_player)                                                                                        \
+    DO(int32_t, turn_count)                                                                                            \
+    DO(int32_t, captured_blue_soldiers)                                                                                \
+    DO(int32_t, captured_red_soldiers)                                                                                 \
+    DO(int32_t, blue_king_alive)                                                                                       \
+    DO(int32_t, red_king_alive)                                                                                        \
+    DO(int32_t, has_selection)                                                                                         \
+    DO(int32_t, sel_r)                                                                                                 \
+    DO(int32_t, sel_c)
+
 struct GameState {
-    Grid board;
-    Grid control_grid;
-    Grid highlight_moves;
-    int32_t current_player;
-    int32_t turn_count;
-    int32_t captured_blue_soldiers;
-    int32_t captured_red_soldiers;
-    int32_t blue_king_alive;
-    int32_t red_king_alive;
-    int32_t has_selection;
-    int32_t sel_r;
-    int32_t sel_c;
+#define DECLARE_FIELD(type, name) type name;
+    FOR_EACH_GAME_GLOBAL(DECLARE_FIELD)
+#undef DECLARE_FIELD
     // Byte-wise: the checks over random games compare millions of states.
-    bool operator==(const GameState& other) const { return std::memcmp(this, &other, sizeof other) == 0; }
+    bool operator==(const GameState& other) const
+    {
+        return std::memcmp(this, &other, sizeof other) == 0;
+    }
 };
 static_assert(sizeof(GameState) == (3 * BOARD_SIZE * BOARD_SIZE + 9) * sizeof(int32_t), "no padding to compare");
 
 inline GameState snapshot_state()
 {
-    return {board,
-            control_grid,
-            highlight_moves,
-            current_player,
-            turn_count,
-            captured_blue_soldiers,
-            captured_red_soldiers,
-            blue_king_alive,
-            red_king_alive,
-            has_selection,
-            sel_r,
-            sel_c};
+    GameState s;
+#define COPY_OUT(type, name) s.name = ::name;
+    FOR_EACH_GAME_GLOBAL(COPY_OUT)
+#undef COPY_OUT
+    return s;
 }
 
 inline void restore_state(const GameState& s)
 {
-    board = s.board;
-    control_grid = s.control_grid;
-    highlight_moves = s.highlight_moves;
-    current_player = s.current_player;
-    turn_count = s.turn_count;
-    captured_blue_soldiers = s.captured_blue_soldiers;
-    captured_red_soldiers = s.captured_red_soldiers;
-    blue_king_alive = s.blue_king_alive;
-    red_king_alive = s.red_king_alive;
-    has_selection = s.has_selection;
-    sel_r = s.sel_r;
-    sel_c = s.sel_c;
+#define COPY_IN(type, name) ::name = s.name;
+    FOR_EACH_GAME_GLOBAL(COPY_IN)
+#undef COPY_IN
 }
 
 // Field by field, so that a failure names what changed.
 inline void expect_same_state(const GameState& before, const GameState& after)
 {
-    EXPECT_EQ(before.board, after.board);
-    EXPECT_EQ(before.control_grid, after.control_grid);
-    EXPECT_EQ(before.highlight_moves, after.highlight_moves);
-    EXPECT_EQ(before.current_player, after.current_player);
-    EXPECT_EQ(before.turn_count, after.turn_count);
-    EXPECT_EQ(before.captured_blue_soldiers, after.captured_blue_soldiers);
-    EXPECT_EQ(before.captured_red_soldiers, after.captured_red_soldiers);
-    EXPECT_EQ(before.blue_king_alive, after.blue_king_alive);
-    EXPECT_EQ(before.red_king_alive, after.red_king_alive);
-    EXPECT_EQ(before.has_selection, after.has_selection);
-    EXPECT_EQ(before.sel_r, after.sel_r);
-    EXPECT_EQ(before.sel_c, after.sel_c);
+#define COMPARE(type, name) EXPECT_EQ(before.name, after.name) << #name;
+    FOR_EACH_GAME_GLOBAL(COMPARE)
+#undef COMPARE
 }
 
 // The side to move, the turn, the captures, the kings and the selection as a

@@ -314,12 +314,9 @@ bool wait_line(Program& p, const std::string& line, int timeout_ms, int occurren
     return wait_output(p, timeout_ms, [&] { return count_line(p, line) >= occurrence; });
 }
 
-bool wait_line_starting(Program& p, const std::string& prefix, int timeout_ms)
-{
-    return wait_output(p, timeout_ms, [&] { return !out_lines_starting(p, prefix).empty(); });
-}
-
-int run_tool(const std::vector<std::string>& argv, std::string* out, int timeout_ms)
+// Runs a helper tool found on PATH (or by path), waits for its end and returns
+// its exit status (-1 on a timeout); its standard output goes to `out`.
+static int run_tool(const std::vector<std::string>& argv, std::string* out = nullptr, int timeout_ms = 10000)
 {
     hold_display();
     Program tool;
@@ -414,7 +411,8 @@ bool raise_window(const std::string& id)
     return run_tool({"xdotool", "windowraise", id}) == 0;
 }
 
-bool click_window(const std::string& id, int x, int y)
+// Presses the primary button at window-relative coordinates.
+static bool click_window(const std::string& id, int x, int y)
 {
     return run_tool({"xdotool", "mousemove", "--window", id, std::to_string(x), std::to_string(y), "click", "1"}) == 0;
 }
@@ -492,7 +490,9 @@ static int white_run(const Image& image, const Rect& area, int y, int length)
     return -1;
 }
 
-bool find_board(const Image& image, const Rect& window, int* board_x, int* board_y)
+// Finds the board of a window in a screenshot by the grid's top line (a run of
+// white 468 pixels long, the first such run from the top of the window).
+static bool find_board(const Image& image, const Rect& window, int* board_x, int* board_y)
 {
     // The grid's top line is 4 pixels wide around y = 30: its first row is 28.
     for (int y = window.y; y < window.y + window.height; ++y) {

@@ -55,16 +55,10 @@ void read_output_for(Program& p, int ms);
 bool has_ended(Program& p);
 // Waits until standard output holds `line` as a whole line `occurrence` times.
 bool wait_line(Program& p, const std::string& line, int timeout_ms = LINE_WAIT_MS, int occurrence = 1);
-// Waits until standard output holds a whole line starting with `prefix`.
-bool wait_line_starting(Program& p, const std::string& prefix, int timeout_ms = LINE_WAIT_MS);
 // The whole lines of standard output so far, without their line ends.
 std::vector<std::string> out_lines(const Program& p);
 std::vector<std::string> out_lines_starting(const Program& p, const std::string& prefix);
 int count_line(const Program& p, const std::string& line);
-
-// Runs a helper tool found on PATH (or by path), waits for its end and returns
-// its exit status (-1 on a timeout); its standard output goes to `out`.
-int run_tool(const std::vector<std::string>& argv, std::string* out = nullptr, int timeout_ms = 10000);
 
 // ---------------------------------------------------------------------------
 // Windows
@@ -82,8 +76,6 @@ std::string window_name(const std::string& id);
 Rect window_rect(const std::string& id);
 bool move_window(const std::string& id, int x, int y);
 bool raise_window(const std::string& id);
-// Presses the primary button at window-relative coordinates.
-bool click_window(const std::string& id, int x, int y);
 // Sends WM_DELETE_WINDOW, as a window manager's close button does.
 bool close_window(const std::string& id);
 
@@ -108,9 +100,6 @@ struct GameWindow {
     int board_x = 0, board_y = 0;
 };
 
-// Finds the board of a window in a screenshot by the grid's top line (a run of
-// white 468 pixels long, the first such run from the top of the window).
-bool find_board(const Image& image, const Rect& window, int* board_x, int* board_y);
 // Waits for the program's game window and for its board on screen.
 bool open_game_window(Program& p, GameWindow& w, int timeout_ms = WINDOW_WAIT_MS);
 // Reads the window's place again and finds its board anew (after a move).

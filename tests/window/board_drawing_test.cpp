@@ -34,23 +34,7 @@ class BoardDrawing : public ::testing::Test
         surface = paint_board(width, height);
     }
 
-    static cairo_surface_t* paint_board(int width, int height)
-    {
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-        cairo_t* cr = cairo_create(s);
-        draw_grid(nullptr, cr, width, height, nullptr);
-        cairo_destroy(cr);
-        cairo_surface_flush(s);
-        return s;
-    }
-
-    Rgb pixel(int x, int y) const
-    {
-        const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
-        uint32_t argb;
-        std::memcpy(&argb, row + 4 * x, sizeof argb);
-        return {int(argb >> 16 & 0xFF), int(argb >> 8 & 0xFF), int(argb & 0xFF)};
-    }
+    Rgb pixel(int x, int y) const { return surface_pixel(surface, x, y); }
 
     ::testing::AssertionResult colour_at(int x, int y, Rgb want) const
     {

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "game_state.hpp"
 #include "game_window.hpp"
 #include "loopback.hpp"
 #include "network.hpp"
@@ -38,15 +39,6 @@ bool labels_untouched()
     return true;
 }
 
-int highlighted_squares()
-{
-    int n = 0;
-    for (const auto& row : highlight_moves)
-        for (int32_t flag : row)
-            n += flag != 0;
-    return n;
-}
-
 TEST(BoardPresses, PieceOfTheSideToMoveIsSelected)
 {
     run_game_window([](GtkApplication*) {
@@ -69,7 +61,7 @@ TEST(BoardPresses, MoveIsAppliedAndTheTurnPasses)
         EXPECT_EQ(board[2][2], CELL_EMPTY);
         EXPECT_EQ(board[4][2], CELL_BLUE_SOLDIER);
         EXPECT_EQ(has_selection, 0);
-        EXPECT_EQ(highlighted_squares(), 0);
+        EXPECT_EQ(count_flags(highlight_moves), 0);
         EXPECT_EQ(turn_count, 2);
         EXPECT_EQ(current_player, PLAYER_RED);
         EXPECT_EQ(label_markup(turn_center_label),
@@ -96,7 +88,7 @@ TEST(BoardPresses, RefusedMoveOnlyEndsTheSelection)
         press_square(2, 2);
         press_square(3, 3); // diagonal
         EXPECT_EQ(has_selection, 0);
-        EXPECT_EQ(highlighted_squares(), 0);
+        EXPECT_EQ(count_flags(highlight_moves), 0);
         EXPECT_EQ(board, before);
         EXPECT_EQ(turn_count, 1);
         EXPECT_EQ(current_player, PLAYER_BLUE);

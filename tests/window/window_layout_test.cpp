@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "board_geometry.hpp"
 #include "game_window.hpp"
 #include "loopback.hpp"
 #include "network.hpp"
@@ -188,11 +189,7 @@ TEST(WindowLayout, BoardShowsWhatTheBoardDrawingPaints)
         ASSERT_EQ(gtk_widget_get_height(drawing_area), BOARD_PX);
         cairo_surface_t* shown = snapshot_board();
 
-        cairo_surface_t* painted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, BOARD_PX, BOARD_PX);
-        cairo_t* cr = cairo_create(painted);
-        draw_grid(nullptr, cr, BOARD_PX, BOARD_PX, nullptr);
-        cairo_destroy(cr);
-        cairo_surface_flush(painted);
+        cairo_surface_t* painted = paint_board(BOARD_PX, BOARD_PX);
 
         const size_t bytes = size_t(cairo_image_surface_get_stride(painted)) * BOARD_PX;
         EXPECT_EQ(std::memcmp(cairo_image_surface_get_data(shown), cairo_image_surface_get_data(painted), bytes), 0);
