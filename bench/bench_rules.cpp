@@ -7,25 +7,19 @@
 // globals (a few hundred bytes copied) and call the rules.
 //
 // try_move prints and flushes one "[LOG]" line per applied move. Standard
-// output goes to /dev/null (freopen) so that the figures measure the program,
-// not a terminal or a pipe; the benchmark's report goes to a copy of the
-// original standard output taken before. BM_LogLineAlone prints and flushes
-// the same lines without the rules, and the report ends with their share of
-// a try_move.
-#include <algorithm>
+// output goes to /dev/null while a benchmark runs, so that the figures
+// measure the program, not a terminal or a pipe. BM_LogLineAlone prints and
+// flushes the same lines without the rules: its time over BM_TryMove's is the
+// line's share of a move (bench/figures.sh prints it).
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <map>
-#include <ostream>
-#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <ext/stdio_filebuf.h>
-#include <unistd.h>
 
 #include "legal_moves.hpp"
+#include "standard_output.hpp"
 
 namespace
 {
@@ -103,6 +97,7 @@ BENCHMARK(BM_ComputePossibleMoves);
 
 void BM_TryMove(benchmark::State& state)
 {
+    const int saved_stdout = silence_stdout();
     size_t at = 0;
     int64_t refused = 0;
     for (auto _ : state) {
@@ -116,6 +111,7 @@ void BM_TryMove(benchmark::State& state)
         red_king_alive = p.red_king_alive;
         refused += !try_move(p.played.from_row, p.played.from_col, p.played.to_row, p.played.to_col);
     }
+    restore_stdout(saved_stdout);
     if (refused)
         state.SkipWithError("try_move refused a move that was played from the same position");
 }
@@ -123,6 +119,7 @@ BENCHMARK(BM_TryMove);
 
 void BM_LogLineAlone(benchmark::State& state)
 {
+    const int saved_stdout = silence_stdout();
     size_t at = 0;
     for (auto _ : state) {
         const Position& p = next_position(at);
@@ -132,78 +129,22 @@ void BM_LogLineAlone(benchmark::State& state)
                     m.to_col);
         std::fflush(stdout);
     }
+    restore_stdout(saved_stdout);
 }
 BENCHMARK(BM_LogLineAlone);
-
-// The console report, keeping the median CPU time per iteration of every
-// benchmark: of its runs, or the median its repetitions were reported as.
-class Reporter : public benchmark::ConsoleReporter
-{
-  public:
-    using ConsoleReporter::ConsoleReporter;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.time_unit != benchmark::kNanosecond)
-                continue;
-            if (run.run_type == Run::RT_Iteration)
-                cpu_ns[run.run_name.function_name].push_back(run.GetAdjustedCPUTime());
-            else if (run.aggregate_name == "median")
-                cpu_ns[run.run_name.function_name] = {run.GetAdjustedCPUTime()};
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    double median(const std::string& name) const
-    {
-        const auto found = cpu_ns.find(name);
-        if (found == cpu_ns.end() || found->second.empty())
-            return 0;
-        std::vector<double> v = found->second;
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    }
-
-  private:
-    std::map<std::string, std::vector<double>> cpu_ns;
-};
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::fflush(stdout);
-    const int report_fd = dup(STDOUT_FILENO);
-    if (report_fd < 0 || !std::freopen("/dev/null", "w", stdout)) {
-        std::perror("bench_rules: standard output");
-        return 1;
-    }
-    // As in the game: each line is written as it is printed.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    __gnu_cxx::stdio_filebuf<char> report_buffer(report_fd, std::ios::out);
-    std::ostream report(&report_buffer);
-
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    const int saved_stdout = silence_stdout();
     record_positions();
-    report << positions.size() << " positions from " << GAMES << " random games\n";
-
-    Reporter reporter(isatty(report_fd) ? Reporter::OO_Color : Reporter::OO_None);
-    reporter.SetOutputStream(&report);
-    reporter.SetErrorStream(&report);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    restore_stdout(saved_stdout);
+    std::printf("%zu positions from %d random games\n", positions.size(), GAMES);
+    benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-
-    const double whole = reporter.median("BM_TryMove"), line = reporter.median("BM_LogLineAlone");
-    if (whole > 0 && line > 0) {
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "The [LOG] line, printed and flushed: %.0f ns of a %.0f ns try_move (%.0f %%)\n", line, whole,
-                      100 * line / whole);
-        report << text;
-    }
-    report.flush();
     return 0;
 }
