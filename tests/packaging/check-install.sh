@@ -89,10 +89,10 @@ start() { # NAME ARGUMENTS...: starts the game, its output in $log/NAME.*
 }
 window_id() { # NAME PID: the identifier the window announced, once it is configured
   for _ in {1..200}; do
-    grep -qs 'xdg_surface@[0-9]*\.ack_configure' "$log/$1.err" || ! kill -0 "$2" 2>/dev/null && break
+    grep -qs 'xdg_surface[@#][0-9]*\.ack_configure' "$log/$1.err" || ! kill -0 "$2" 2>/dev/null && break
     sleep 0.1
   done
-  sed -n 's/.*xdg_toplevel@[0-9]*\.set_app_id("\([^"]*\)").*/\1/p' "$log/$1.err" | tail -n 1
+  sed -n 's/.*xdg_toplevel[@#][0-9]*\.set_app_id("\([^"]*\)").*/\1/p' "$log/$1.err" | tail -n 1
 }
 check_entry() { # NAME ARGUMENTS ID: a desktop entry with the game's name and icon names the window
   local entry="$apps/$3.desktop"
