@@ -70,11 +70,19 @@ void record_positions()
     }
 }
 
-// The recorded positions one after the other, round and round.
+// The recorded positions one after the other, round and round, each put
+// back into the globals the rules read.
 const Position& next_position(size_t& at)
 {
     const Position& p = positions[at];
     at = at + 1 == positions.size() ? 0 : at + 1;
+    board = p.board;
+    control_grid = p.control_grid;
+    current_player = p.current_player;
+    captured_blue_soldiers = p.captured_blue_soldiers;
+    captured_red_soldiers = p.captured_red_soldiers;
+    blue_king_alive = p.blue_king_alive;
+    red_king_alive = p.red_king_alive;
     return p;
 }
 
@@ -84,8 +92,6 @@ void BM_ComputePossibleMoves(benchmark::State& state)
     int64_t calls = 0;
     for (auto _ : state) {
         const Position& p = next_position(at);
-        board = p.board;
-        current_player = p.current_player;
         for (int32_t k = 0; k < p.piece_count; ++k)
             compute_possible_moves(p.pieces[k][0], p.pieces[k][1]);
         calls += p.piece_count;
@@ -102,13 +108,6 @@ void BM_TryMove(benchmark::State& state)
     int64_t refused = 0;
     for (auto _ : state) {
         const Position& p = next_position(at);
-        board = p.board;
-        control_grid = p.control_grid;
-        current_player = p.current_player;
-        captured_blue_soldiers = p.captured_blue_soldiers;
-        captured_red_soldiers = p.captured_red_soldiers;
-        blue_king_alive = p.blue_king_alive;
-        red_king_alive = p.red_king_alive;
         refused += !try_move(p.played.from_row, p.played.from_col, p.played.to_row, p.played.to_col);
     }
     restore_stdout(saved_stdout);
