@@ -33,7 +33,7 @@ static void BM_DrawEverySquareMarked(benchmark::State& state)
     new_game_setup();
     for (int32_t r = 0; r < BOARD_SIZE; ++r)
         for (int32_t c = 0; c < BOARD_SIZE; ++c)
-            if (board[r][c] != CELL_CORNER)
+            if (!is_corner_square(r, c))
                 control_grid[r][c] = (r + c) % 2 ? CONTROL_BLUE : CONTROL_RED;
     paint_frames(state);
 }

@@ -10,8 +10,8 @@
 #     nanosecond count of all threads, which resolves far below one tick);
 #   - move latency between a server and a client instance on loopback
 #     (bench/move_latency.cpp);
-# then, off the display, one board frame drawn and the rules (bench_draw,
-# bench_rules).
+# then, off the display, one board frame drawn and the rules (bench-draw,
+# bench-rules).
 #
 # `tavelorn -l` runs with none of GSK_RENDERER, GDK_DEBUG and GDK_DISABLE
 # set, so it shows its window the way it does for a player who set none.
@@ -173,17 +173,17 @@ echo "== Building in $dir =="
 # only the targets below are built.
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELORN_TESTS=ON -DTAVELORN_BENCH=ON >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target tavelorn first-frame bare-window bare-window-timer \
-  move-latency bench_draw bench_rules >/dev/null
+  move-latency bench-draw bench-rules >/dev/null
 
 echo "== Window figures (Xvfb) =="
 tests/support/with-xvfb.sh "$self" --measure "$dir"
 
 echo
 echo "== Board drawing, one frame into a 528 x 528 image surface =="
-"$dir/bench/bench_draw" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+"$dir/bench/bench-draw" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 echo
 echo "== Rules, on positions of random games =="
-"$dir/bench/bench_rules" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true | tee "$dir/rules.txt"
+"$dir/bench/bench-rules" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true | tee "$dir/rules.txt"
 awk '$1 == "BM_TryMove_median" {move = $4} $1 == "BM_LogLineAlone_median" {line = $4}
   END {if (move > 0) printf "The [LOG] line, printed and flushed: %.0f ns of a %.0f ns try_move (%.0f %%)\n",
     line, move, 100 * line / move}' "$dir/rules.txt"
