@@ -81,7 +81,7 @@ measure() { # build directory
 
   local gtk_version no_gl
   gtk_version=$(pkg-config --modversion gtk4)
-  if printf '%s\n' 4.16 "$gtk_version" | sort -V -C; then no_gl=GDK_DISABLE=gl; else no_gl=GDK_DEBUG=gl-disable; fi
+  no_gl=$(sed -n 's/^TAVELORN_NO_GL_ENV:INTERNAL=//p' "$dir/CMakeCache.txt")
   echo "GTK $gtk_version; floor: GSK_RENDERER=cairo $no_gl"
   echo "windows: tavelorn -l $(window_size "$dir/tavelorn" -l), bare $(window_size "$tools/bare-window")"
 

@@ -354,7 +354,7 @@ gboolean check_network_moves(gpointer)
 static gboolean on_peer_socket_ready(gint fd, GIOCondition, gpointer)
 {
     check_network_moves(nullptr);
-    if (fd == peer_watch_fd && fd == network_socket && is_server && !is_connected) {
+    if (fd == peer_watch_fd && !is_connected) {
         peer_watch_id = 0;
         peer_watch_fd = -1;
         return G_SOURCE_REMOVE;

@@ -23,7 +23,7 @@ bool fd_is_open(int fd)
 
 int poll_link_when_ready(int* from_row, int* from_col, int* to_row, int* to_col)
 {
-    const int fd = is_server && client_socket >= 0 ? client_socket : network_socket;
+    const int fd = network_live_socket();
     if (fd >= 0)
         wait_readable(fd);
     return network_check_move(from_row, from_col, to_row, to_col);
