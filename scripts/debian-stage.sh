@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the whole test suite inside a minimal Debian root of the given suite
 # (trixie, the current stable, by default; bookworm gives a fresh Debian 12
-# machine). The root is made with debootstrap from its default mirror, or
+# machine; sid, Debian unstable, the GTK and compiler that come next). The root is made with debootstrap from its default mirror, or
 # reused when an earlier run finished it recently; the packages come from
 # scripts/install-deps.sh inside it, like on any new machine.
 # Usage: scripts/debian-stage.sh [SUITE] [COMMAND...]
@@ -60,6 +60,14 @@ else
     { tail -n 30 "$roots/$suite.debootstrap.log" >&2; exit 1; }
   touch "$ready"
 fi
+
+# The unstable archive this machine reaches is a snapshot whose Release file
+# has outlived its validity date; apt refuses it unless told otherwise. Only
+# that root is told: the stable roots keep apt's check.
+case $suite in
+  sid | unstable)
+    echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/99tavelorn-snapshot" ;;
+esac
 
 # A fresh copy of the sources (what git tracks, and new files it does not
 # ignore), with no build tree from outside.

@@ -453,7 +453,11 @@ bool take_screenshot(Image& image)
 {
     if (!screen_size(&image.width, &image.height))
         return false;
-    if (run_tool({"import", "-window", "root", "-depth", "8", "rgb:-"}, &image.rgb) != 0)
+    // The whole screen as raw 8-bit RGB. The command never changes, so it is
+    // built once (as a temporary here, g++ 16 misreads the vector's own
+    // deallocation as freeing a pointer into it).
+    static const std::vector<std::string> import_screen = {"import", "-window", "root", "-depth", "8", "rgb:-"};
+    if (run_tool(import_screen, &image.rgb) != 0)
         return false;
     return image.rgb.size() == static_cast<size_t>(image.width) * image.height * 3;
 }
