@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building (and, with "test", testing)
-# needs, only those that are missing. Runs as root on Debian 12 or 13.
+# Installs the Debian packages that building (and, with "test", testing;
+# with "package", building the Debian package; with "package-check", the
+# package stage's checks beside it) needs, only those that are missing.
+# Runs as root on Debian 12 or 13.
+# Usage: scripts/install-deps.sh [test|package|package-check]...
 set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config libgtk-4-dev)
@@ -11,9 +14,24 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagi
 # ships; elsewhere the suite runs without it.
 . /etc/os-release
 [ "${VERSION_CODENAME:-}" = bookworm ] && test_packages+=(clang-format-14 git)
+# The packaging test renders the manual page.
+test_packages+=(groff-base)
+
+# What debian/control's Build-Depends names, with the tools that run the
+# package build.
+package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev)
+# lintian, and Xlib for the tool that closes the installed game's window.
+package_check_packages=(lintian libx11-dev)
 
 wanted=("${build_packages[@]}")
-[ "${1:-}" = test ] && wanted+=("${test_packages[@]}")
+for group in "$@"; do
+  case $group in
+    test) wanted+=("${test_packages[@]}") ;;
+    package) wanted+=("${package_packages[@]}") ;;
+    package-check) wanted+=("${package_check_packages[@]}") ;;
+    *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for pkg in "${wanted[@]}"; do

@@ -1,60 +1,164 @@
 #!/usr/bin/env bash
-# Stages an install of the build tree and checks what lands where; then starts
-# GAME in each mode under a headless Wayland compositor and checks that the
-# identifier its window announces names a desktop entry of the install.
-# Usage: check-install.sh BUILD_DIR APP_ID BINDIR DATADIR GAME
+# Checks what an install puts where, two ways.
+# A staged install of a build tree (CTest): the game, its manual page,
+# desktop entries, metainfo and icon, accepted by their validators; then GAME
+# is started in each mode under a headless Wayland compositor, and the
+# identifier its window announces must name a desktop entry of the install.
+#   check-install.sh BUILD_DIR APP_ID BINDIR DATADIR MANDIR GAME
+# The Debian package, as root in a fresh Debian root: installed with apt
+# alone, the same files checked in the games layout, the installed game
+# started on a display of its own and closed, then purged.
+#   check-install.sh --package DEB CLOSE_WINDOW
 set -euo pipefail
-# GTK hands the compositor the application identifier only when the
-# application is on a session bus (otherwise the program name): a private one.
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+key() { sed -n "s/^$2=//p" "$1"; }
+# appstreamcli with ARGUMENTS reports no error and no warning (infos and
+# pedantic notes may remain).
+appstream_clean() {
+  local report
+  report=$(appstreamcli "$@" 2>&1) || fail "appstreamcli $1 fails"
+  echo "$report"
+  ! grep -Eq '^ *[EW]: ' <<<"$report" || fail "appstreamcli $1 reports an error or a warning"
+}
+
+# The installed files under ROOT: the files name each other through the one
+# identifier, only the base identifier's entry shows in menus, the validators
+# accept them all and the manual page renders without a warning.
+check_tree() { # ROOT APP_ID BINDIR DATADIR MANDIR
+  local root=$1 app_id=$2 bindir=$3 datadir=$4 mandir=$5
+  apps="$root/$datadir/applications"
+  desktop="$apps/$app_id.desktop"
+  local metainfo="$root/$datadir/metainfo/$app_id.metainfo.xml"
+  local icon="$root/$datadir/icons/hicolor/scalable/apps/$app_id.svg"
+  local manpage="$root/$mandir/man6/tavelorn.6"
+  [ -x "$root/$bindir/tavelorn" ] || fail "$bindir/tavelorn is not installed as a program"
+  [ -f "$manpage" ] || [ -f "$manpage.gz" ] || fail "$mandir/man6/tavelorn.6 is missing"
+  for file in "$desktop" "$metainfo" "$icon"; do
+    [ -s "$file" ] || fail "${file#"$root/"} is missing"
+  done
+  [ "$failures" -eq 0 ] || exit 1
+
+  appstream_clean validate --pedantic --no-net "$metainfo"
+  for entry in "$apps"/*.desktop; do
+    desktop-file-validate "$entry" || fail "desktop-file-validate rejects ${entry##*/}"
+    local hidden=true
+    [ "$entry" = "$desktop" ] && hidden=false
+    [ "$(key "$entry" NoDisplay)" = "$hidden" ] || fail "${entry##*/}: NoDisplay is not $hidden"
+  done
+  [ "$(key "$desktop" Exec)" = "tavelorn -l" ] || fail "desktop Exec is '$(key "$desktop" Exec)'"
+  grep -q "<id>$app_id</id>" "$metainfo" || fail "metainfo id is not $app_id"
+  grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
+    fail "metainfo does not launch $app_id.desktop"
+  grep -q '@[A-Z_]*@' "$apps"/*.desktop "$metainfo" && fail "a placeholder was left unreplaced"
+
+  local warnings
+  warnings=$(zcat -f "$manpage"* | LC_ALL=C.UTF-8 groff -man -ww -z 2>&1) || fail "groff fails on the manual page"
+  [ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
+
+  # The icon is an SVG image; where the image loaders can read SVG, it loads.
+  grep -q '<svg ' "$icon" || fail "the icon is not an SVG image"
+  local loaders
+  loaders=$(pkg-config --variable=gdk_pixbuf_cache_file gdk-pixbuf-2.0 2>/dev/null || true)
+  if [ -n "$loaders" ] && grep -q 'image/svg' "$loaders" 2>/dev/null; then
+    gdk-pixbuf-thumbnailer -s 64 "$icon" "$(mktemp -d)/icon.png" || fail "the icon does not load"
+  else
+    echo "note: no SVG image loader here, the icon was not rendered"
+  fi
+}
+
+# The installed game, on a display of its own: its window comes up titled as
+# the local mode's, and a close request ends it with status 0.
+if [ "${1:-}" = --window ]; then
+  game=$2 close_window=$3
+  out=$(mktemp)
+  "$game" -l >"$out" 2>&1 &
+  pid=$!
+  wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tavelorn - Local$' | head -n 1) || true
+  if [ -z "$wid" ]; then
+    kill "$pid" 2>/dev/null || true
+    cat "$out" >&2
+    fail "$game -l opened no window titled 'Tavelorn - Local'"
+    exit 1
+  fi
+  [ "$(xdotool getwindowname "$wid")" = "Tavelorn - Local" ] || fail "title is '$(xdotool getwindowname "$wid")'"
+  "$close_window" "$wid"
+  for _ in {1..100}; do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "still running 10 s after its window was closed"; }
+  status=0
+  wait "$pid" || status=$?
+  [ "$status" -eq 0 ] || { cat "$out" >&2; fail "exit status $status after a close request"; }
+  [ "$(tail -n 1 "$out")" = "[DEBUG][MAIN] Application terminée avec le statut: 0" ] ||
+    fail "last line is '$(tail -n 1 "$out")'"
+  rm -f "$out"
+  [ "$failures" -eq 0 ]
+  exit
+fi
+
+# The package in a root that never had a build tool: apt installs it with
+# only what its Depends pull in; it is checked and started there, and a purge
+# takes every file of it away.
+if [ "${1:-}" = --package ]; then
+  deb=$2 close_window=$3
+  [ "$(id -u)" -eq 0 ] || { echo "check-install: --package runs as root, in a root of its own" >&2; exit 2; }
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q >/dev/null
+  apt-get install -y -q --no-install-recommends "$deb"
+  build_deps=$(sed -n '/^Build-Depends:/,/^[A-Z][^:]*:/p' debian/control | sed '1s/^Build-Depends://;$d' |
+               tr ',' '\n' | sed 's/[[:space:]]*[(<[].*//; s/[[:space:]]//g' | grep -v '^debhelper-compat$' || true)
+  for pkg in $build_deps debhelper g++ make; do
+    if dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      fail "build dependency $pkg is installed: the root proves nothing about the package's Depends"
+    fi
+  done
+  files=$(dpkg -L tavelorn)
+  app_id=$(sed -n 's|^/usr/share/metainfo/\(.*\)\.metainfo\.xml$|\1|p' <<<"$files")
+
+  # What the checks need comes after the package, so it cannot mask a missing
+  # dependency.
+  apt-get install -y -q --no-install-recommends xvfb xdotool dbus-daemon desktop-file-utils appstream man-db >/dev/null
+  check_tree /usr "$app_id" games share share/man
+  tree=$(mktemp -d)
+  while read -r file; do
+    [ -d "$file" ] || { mkdir -p "$tree${file%/*}"; cp -a "$file" "$tree$file"; }
+  done <<<"$files"
+  appstream_clean validate-tree --no-net "$tree"
+  rm -rf "$tree"
+  warnings=$(MANWIDTH=80 man --warnings 6 tavelorn 2>&1 >/dev/null) || fail "man 6 tavelorn fails"
+  [ -z "$warnings" ] || fail "man 6 tavelorn warns: $warnings"
+  MANWIDTH=80 man 6 tavelorn 2>/dev/null | grep -q 'tavelorn -c address:port' || fail "man 6 tavelorn shows no synopsis"
+  tests/support/with-xvfb.sh bash "$0" --window /usr/games/tavelorn "$close_window" || fail "the installed game's window"
+
+  apt-get purge -y -q tavelorn >/dev/null
+  dpkg-query -W -f='${Status}' tavelorn 2>/dev/null | grep -q "install ok installed" && fail "tavelorn is still installed"
+  while read -r file; do
+    [ -d "$file" ] || [ ! -e "$file" ] || fail "$file is left after the purge"
+  done <<<"$files"
+  [ ! -e /usr/share/doc/tavelorn ] || fail "/usr/share/doc/tavelorn is left after the purge"
+  [ "$failures" -eq 0 ] && echo "package OK: installed, started, closed and purged"
+  [ "$failures" -eq 0 ]
+  exit
+fi
+
+# A staged install of the build tree. GTK hands the compositor the
+# application identifier only when the application is on a session bus
+# (otherwise the program name): a private one.
 [ -n "${TAVELORN_CHECK_BUS:-}" ] || exec env TAVELORN_CHECK_BUS=1 dbus-run-session -- bash "$0" "$@"
-build=$1 app_id=$2 bindir=$3 datadir=$4 game=$5
+build=$1 app_id=$2 bindir=$3 datadir=$4 mandir=$5 game=$6
 
 stage="$build/packaging-stage"
 rm -rf "$stage"
 DESTDIR="$stage" cmake --install "$build" --prefix /usr >/dev/null
-root="$stage/usr"
+check_tree "$stage/usr" "$app_id" "$bindir" "$datadir" "$mandir"
+appstream_clean validate-tree --no-net "$stage"
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-for program in tavelorn example-label example-window; do
-  [ -x "$root/$bindir/$program" ] || fail "$bindir/$program is not installed as a program"
+# The examples are no part of the game: installed only as their own component.
+DESTDIR="$stage/examples" cmake --install "$build" --prefix /usr --component examples >/dev/null
+for program in example-label example-window; do
+  [ ! -e "$stage/usr/$bindir/$program" ] || fail "$program is installed with the game"
+  [ -x "$stage/examples/usr/$bindir/$program" ] || fail "the examples component does not install $program"
 done
-
-apps="$root/$datadir/applications"
-desktop="$apps/$app_id.desktop"
-metainfo="$root/$datadir/metainfo/$app_id.metainfo.xml"
-icon="$root/$datadir/icons/hicolor/scalable/apps/$app_id.svg"
-for file in "$desktop" "$metainfo" "$icon"; do
-  [ -s "$file" ] || fail "${file#"$root/"} is missing"
-done
-[ "$failures" -eq 0 ] || exit 1
-
-appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects the metainfo"
-
-# The files name each other through the one identifier; only the base
-# identifier's entry shows in menus.
-key() { sed -n "s/^$2=//p" "$1"; }
-for entry in "$apps"/*.desktop; do
-  desktop-file-validate "$entry" || fail "desktop-file-validate rejects ${entry##*/}"
-  hidden=true
-  [ "$entry" = "$desktop" ] && hidden=false
-  [ "$(key "$entry" NoDisplay)" = "$hidden" ] || fail "${entry##*/}: NoDisplay is not $hidden"
-done
-[ "$(key "$desktop" Exec)" = "tavelorn -l" ] || fail "desktop Exec is '$(key "$desktop" Exec)'"
-grep -q "<id>$app_id</id>" "$metainfo" || fail "metainfo id is not $app_id"
-grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
-  fail "metainfo does not launch $app_id.desktop"
-grep -q '@[A-Z_]*@' "$apps"/*.desktop "$metainfo" && fail "a placeholder was left unreplaced"
-
-# The icon is an SVG image; where the image loaders can read SVG, it loads.
-grep -q '<svg ' "$icon" || fail "the icon is not an SVG image"
-loaders=$(pkg-config --variable=gdk_pixbuf_cache_file gdk-pixbuf-2.0 2>/dev/null || true)
-if [ -n "$loaders" ] && grep -q 'image/svg' "$loaders" 2>/dev/null; then
-  gdk-pixbuf-thumbnailer -s 64 "$icon" "$stage/icon.png" || fail "the icon does not load"
-else
-  echo "note: no SVG image loader here, the icon was not rendered"
-fi
 
 # Each mode's window, as a Wayland shell sees it.
 export XDG_RUNTIME_DIR
@@ -124,5 +228,5 @@ check_entry server "-s $port" "$server_id"
 stop "$client"
 stop "$server"
 
-[ "$failures" -eq 0 ] && echo "staged install OK: $root"
+[ "$failures" -eq 0 ] && echo "staged install OK: $stage"
 [ "$failures" -eq 0 ]
