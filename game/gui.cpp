@@ -44,6 +44,20 @@ void choose_default_renderer()
 // ---------------------------------------------------------------------------
 // Window
 
+// The status texts are gold, blue and red, chosen for a dark window: on the
+// toolkit's light style the side to move would hardly be readable.
+static void prefer_dark_style()
+{
+    GtkSettings* settings = gtk_settings_get_default();
+    if (!settings)
+        return;
+#if GTK_CHECK_VERSION(4, 20, 0)
+    g_object_set(settings, "gtk-interface-color-scheme", GTK_INTERFACE_COLOR_SCHEME_DARK, nullptr);
+#else
+    g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+#endif
+}
+
 static const char* window_title()
 {
     if (network_socket < 0)
@@ -96,6 +110,7 @@ void gui_activate(GtkApplication* app, gpointer)
         return;
     }
 
+    prefer_dark_style();
     GtkWidget* window = gtk_application_window_new(app);
     game_window = window;
     g_signal_connect(window, "destroy", G_CALLBACK(forget_window), nullptr);
