@@ -68,7 +68,9 @@ std::string name_mismatch(int32_t row, int32_t col, const char* name)
 
 bool selected(int32_t row, int32_t col)
 {
-    return gtk_test_accessible_has_state(square(row, col), GTK_ACCESSIBLE_STATE_SELECTED, TRUE);
+    char* mismatch = gtk_test_accessible_check_state(square(row, col), GTK_ACCESSIBLE_STATE_SELECTED, TRUE);
+    g_free(mismatch);
+    return mismatch == nullptr;
 }
 
 #endif
