@@ -44,18 +44,18 @@ static void tavelorn_square_dispose(GObject* object)
 }
 
 // Every square is a grid cell; the role cannot be changed.
-static void tavelorn_square_get_property(GObject*, guint id, GValue* value, GParamSpec* pspec)
+static void tavelorn_square_get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
     if (id == SQUARE_PROP_ACCESSIBLE_ROLE)
         g_value_set_enum(value, GTK_ACCESSIBLE_ROLE_GRID_CELL);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(nullptr, id, pspec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
 }
 
-static void tavelorn_square_set_property(GObject*, guint id, const GValue*, GParamSpec* pspec)
+static void tavelorn_square_set_property(GObject* object, guint id, const GValue*, GParamSpec* pspec)
 {
     if (id != SQUARE_PROP_ACCESSIBLE_ROLE)
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(nullptr, id, pspec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
 }
 
 static void tavelorn_square_class_init(TavelornSquareClass* klass)
