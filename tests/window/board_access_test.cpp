@@ -9,6 +9,9 @@
 
 #include "game_state.hpp"
 #include "game_window.hpp"
+#include "loopback.hpp"
+#include "network.hpp"
+#include "standard_output.hpp"
 #include "window_harness.hpp"
 
 namespace
@@ -40,6 +43,27 @@ void play_double_capture()
     press_square(2, 4);
     press_square(4, 4);
     ASSERT_EQ(captured_red_soldiers, 2);
+}
+
+// Runs `body` in a server's game window once a peer has sent it C7C5 and the
+// move has been applied.
+void after_received_move(void (*body)(GtkApplication*))
+{
+    static void (*after)(GtkApplication*);
+    after = body;
+    Printed printed;
+    ASSERT_EQ(capture(printed, [] { return network_init_server(0); }), 0);
+    run_game_window([](GtkApplication* app) {
+        const int peer = connect_loopback(local_port(network_socket));
+        ASSERT_TRUE(send_bytes(peer, "C7C5"));
+        const gint64 end = g_get_monotonic_time() + 3 * G_USEC_PER_SEC;
+        while (turn_count == 1 && g_get_monotonic_time() < end)
+            g_main_context_iteration(nullptr, TRUE);
+        ASSERT_EQ(turn_count, 2);
+        after(app);
+        close(peer);
+    });
+    network_cleanup();
 }
 
 #if GTK_CHECK_VERSION(4, 10, 0)
@@ -137,6 +161,14 @@ TEST(BoardAccess, SquareNamesAndSelectionFollowThePresses)
     });
 }
 
+TEST(BoardAccess, AReceivedMoveRenamesItsSquaresLikeALocalOne)
+{
+    after_received_move([](GtkApplication*) {
+        EXPECT_EQ(name_mismatch(2, 2, "C7, vide, contrôlé par Bleu"), "");
+        EXPECT_EQ(name_mismatch(4, 2, "C5, soldat bleu"), "");
+    });
+}
+
 #else
 
 TEST(BoardAccess, TheDescriptionFollowsThePresses)
@@ -156,6 +188,16 @@ TEST(BoardAccess, TheDescriptionFollowsThePresses)
                   "");
         play_double_capture();
         EXPECT_EQ(description_mismatch("Bleu : roi pris ; soldats C5, E5. Rouge : roi pris ; aucun soldat."), "");
+    });
+}
+
+TEST(BoardAccess, AReceivedMoveIsDescribedLikeALocalOne)
+{
+    after_received_move([](GtkApplication*) {
+        EXPECT_EQ(property_mismatch(board_accessible(), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION,
+                                    "Bleu : roi B8 ; soldats C9, D9, C8, D8, A7, B7, A6, B6, C5. "
+                                    "Rouge : roi H2 ; soldats H4, I4, G3, H3, I3, F2, G2, F1, G1."),
+                  "");
     });
 }
 
