@@ -87,10 +87,6 @@ def labels(frame):
     return names
 
 
-def coordinate(row, col):
-    return "ABCDEFGHI"[col] + "987654321"[row]
-
-
 def square(board, row, col):
     return board.getChildAtIndex(row * 9 + col)
 
