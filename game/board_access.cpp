@@ -22,7 +22,7 @@ struct _TavelornSquare {
     GtkWidget* board; // not owned: the board owns its squares
     struct _TavelornSquare* next;
     int32_t row, col;
-    char name[ACCESS_TEXT_BYTES];
+    char name[64]; // as last given; every square's name fits
     gboolean selected;
 };
 
@@ -182,7 +182,7 @@ static void name_squares(TavelornBoard* self)
     for (TavelornSquare* square : self->squares) {
         if (!square)
             return;
-        char name[ACCESS_TEXT_BYTES];
+        char name[sizeof square->name];
         square_access_name(square->row, square->col, name, sizeof name);
         if (std::strcmp(name, square->name) != 0) {
             std::memcpy(square->name, name, sizeof name);
