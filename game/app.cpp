@@ -1,6 +1,8 @@
 // Game state and rules of the one game a run plays.
 #include "app.hpp"
 
+#include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 
 #include <gtk/gtk.h>
@@ -295,6 +297,15 @@ void check_end_and_update(GtkWidget* label, GtkWidget* board_widget)
     show_game_over_popup(message, root ? GTK_WINDOW(root) : nullptr);
 }
 
+int32_t end_of_game_message(char* text, size_t size)
+{
+    char message[MESSAGE_BUFFER_BYTES];
+    if (!end_message(message))
+        return 0;
+    std::snprintf(text, size, "%s", message);
+    return 1;
+}
+
 #if !GTK_CHECK_VERSION(4, 10, 0)
 static void close_message_dialog(GtkDialog* dialog, int, gpointer)
 {
@@ -326,4 +337,153 @@ void show_game_over_popup(const char* message, GtkWindow* parent)
 int32_t is_game_over()
 {
     return end_condition() != GAME_GOES_ON ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Texts for assistive technologies
+
+// Appends to a fixed buffer; what does not fit is cut.
+struct TextOut {
+    char* text;
+    size_t size;
+    size_t used = 0;
+};
+
+[[gnu::format(printf, 2, 3)]] static void append(TextOut& out, const char* format, ...)
+{
+    if (out.used + 1 >= out.size)
+        return;
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(out.text + out.used, out.size - out.used, format, args);
+    va_end(args);
+    if (n > 0)
+        out.used = std::min(out.size - 1, out.used + static_cast<size_t>(n));
+}
+
+// The coordinate of a square as the board's edges show it: "A9" for (0,0).
+struct Coordinate {
+    char text[3];
+};
+
+static Coordinate coordinate(int32_t row, int32_t col)
+{
+    return {{static_cast<char>('A' + col), static_cast<char>('9' - row), '\0'}};
+}
+
+static const char* side_name(int32_t player)
+{
+    return player == PLAYER_BLUE ? "Bleu" : "Rouge";
+}
+
+// "soldat bleu", "roi rouge"; only for a piece.
+static const char* piece_name(int32_t cell)
+{
+    switch (cell) {
+    case CELL_BLUE_SOLDIER:
+        return "soldat bleu";
+    case CELL_BLUE_KING:
+        return "roi bleu";
+    case CELL_RED_SOLDIER:
+        return "soldat rouge";
+    default:
+        return "roi rouge";
+    }
+}
+
+void square_access_name(int32_t row, int32_t col, char* text, size_t size)
+{
+    const Coordinate square = coordinate(row, col);
+    const char* at = square.text;
+    const int32_t cell = board[row][col];
+    if (cell == CELL_CORNER)
+        std::snprintf(text, size, "%s, coin", at);
+    else if (cell != CELL_EMPTY)
+        std::snprintf(text, size, "%s, %s", at, piece_name(cell));
+    else if (control_grid[row][col] == CONTROL_BLUE)
+        std::snprintf(text, size, "%s, vide, contrôlé par Bleu", at);
+    else if (control_grid[row][col] == CONTROL_RED)
+        std::snprintf(text, size, "%s, vide, contrôlé par Rouge", at);
+    else
+        std::snprintf(text, size, "%s, vide", at);
+}
+
+// "Bleu : roi B8 ; soldats C9, D9." or "Rouge : roi pris ; aucun soldat."
+static void describe_side(TextOut& out, int32_t player)
+{
+    const int32_t king = player == PLAYER_BLUE ? CELL_BLUE_KING : CELL_RED_KING;
+    const int32_t soldier = player == PLAYER_BLUE ? CELL_BLUE_SOLDIER : CELL_RED_SOLDIER;
+    append(out, "%s : roi", side_name(player));
+    bool king_found = false;
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c)
+            if (board[r][c] == king) {
+                append(out, " %s", coordinate(r, c).text);
+                king_found = true;
+            }
+    append(out, king_found ? " ; " : " pris ; ");
+    int32_t soldiers = 0;
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c)
+            if (board[r][c] == soldier)
+                append(out, "%s%s", soldiers++ ? ", " : "soldats ", coordinate(r, c).text);
+    append(out, "%s.", soldiers ? "" : "aucun soldat");
+}
+
+void board_access_description(char* text, size_t size)
+{
+    TextOut out{text, size};
+    if (size > 0)
+        text[0] = '\0';
+    describe_side(out, PLAYER_BLUE);
+    append(out, " ");
+    describe_side(out, PLAYER_RED);
+    if (has_selection && on_board(sel_r, sel_c))
+        append(out, " Pièce sélectionnée : %s.", coordinate(sel_r, sel_c).text);
+}
+
+int32_t move_announcement(const Grid& before, char* text, size_t size)
+{
+    // The arrival is the one square that was empty and now holds a piece;
+    // its side's square emptied is the departure, the other side's the captures.
+    int32_t arrivals = 0, to_row = -1, to_col = -1;
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c)
+            if (before[r][c] == CELL_EMPTY && board[r][c] != CELL_EMPTY) {
+                arrivals++;
+                to_row = r;
+                to_col = c;
+            }
+    if (arrivals != 1)
+        return 0;
+    const int32_t piece = board[to_row][to_col];
+    const int32_t mover = is_blue_piece(piece) ? PLAYER_BLUE : PLAYER_RED;
+    int32_t departures = 0, from_row = -1, from_col = -1, taken = 0;
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
+            if (before[r][c] == board[r][c] || (r == to_row && c == to_col))
+                continue;
+            if (board[r][c] != CELL_EMPTY)
+                return 0;
+            if (before[r][c] == piece) {
+                departures++;
+                from_row = r;
+                from_col = c;
+            } else if (is_piece_of(other_player(mover), before[r][c])) {
+                taken++;
+            } else {
+                return 0;
+            }
+        }
+    if (departures != 1)
+        return 0;
+
+    TextOut out{text, size};
+    append(out, "%s : %s de %s à %s, ", side_name(mover), is_king(piece) ? "roi" : "soldat",
+           coordinate(from_row, from_col).text, coordinate(to_row, to_col).text);
+    if (taken == 0)
+        append(out, "aucune prise.");
+    else
+        append(out, "%d %s.", taken, taken == 1 ? "pièce prise" : "pièces prises");
+    return 1;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // The two toolkit types the status texts are written to; the rules themselves
@@ -115,3 +116,21 @@ void check_end_and_update(GtkWidget* label, GtkWidget* board_widget);
 void show_game_over_popup(const char* message, GtkWindow* parent);
 // 1 once an end condition holds, else 0; the same conditions as the alert.
 int32_t is_game_over();
+// Writes the alert's message into `text` and returns 1 once the game is
+// over; returns 0 and writes nothing while it goes on.
+int32_t end_of_game_message(char* text, size_t size);
+
+// Texts for assistive technologies, in French like every text of the game.
+// Each is written into `text`, NUL-terminated, cut at `size` bytes; none is
+// longer than ACCESS_TEXT_BYTES.
+constexpr size_t ACCESS_TEXT_BYTES = 512;
+// A square by its coordinate and what it holds: "C7, soldat bleu", "E5, vide,
+// contrôlé par Rouge", "A9, coin". The square must be on the board.
+void square_access_name(int32_t row, int32_t col, char* text, size_t size);
+// The whole position: each side's king and soldiers by coordinate, in reading
+// order (row 9 to 1, column A to I), then the selected piece, if any.
+void board_access_description(char* text, size_t size);
+// The one move that turned `before` into `board` (side, piece, from, to and
+// how many pieces it took): returns 1 with its text, or 0 with nothing
+// written when the two boards differ by anything else (or not at all).
+int32_t move_announcement(const Grid& before, char* text, size_t size);

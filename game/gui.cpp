@@ -44,6 +44,20 @@ void choose_default_renderer()
 // ---------------------------------------------------------------------------
 // Window
 
+// The status texts are gold, blue and red, chosen for a dark window: on the
+// toolkit's light style the side to move would hardly be readable.
+static void prefer_dark_style()
+{
+    GtkSettings* settings = gtk_settings_get_default();
+    if (!settings)
+        return;
+#if GTK_CHECK_VERSION(4, 20, 0)
+    g_object_set(settings, "gtk-interface-color-scheme", GTK_INTERFACE_COLOR_SCHEME_DARK, nullptr);
+#else
+    g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+#endif
+}
+
 static const char* window_title()
 {
     if (network_socket < 0)
@@ -96,6 +110,7 @@ void gui_activate(GtkApplication* app, gpointer)
         return;
     }
 
+    prefer_dark_style();
     GtkWidget* window = gtk_application_window_new(app);
     game_window = window;
     g_signal_connect(window, "destroy", G_CALLBACK(forget_window), nullptr);
@@ -116,7 +131,7 @@ void gui_activate(GtkApplication* app, gpointer)
     turn_center_label = markup_label("<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Bleu</span>");
     gtk_widget_set_halign(turn_center_label, GTK_ALIGN_CENTER);
     gtk_box_append(GTK_BOX(centre_column), turn_center_label);
-    drawing_area = gtk_drawing_area_new();
+    drawing_area = board_widget_new();
     gtk_widget_set_size_request(drawing_area, BOARD_PX, BOARD_PX);
     gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(drawing_area), draw_grid, nullptr, nullptr);
     gtk_box_append(GTK_BOX(centre_column), drawing_area);
@@ -139,6 +154,7 @@ void gui_activate(GtkApplication* app, gpointer)
 
     new_game_setup();
     update_labels(blue_score_label, blue_turn_label, red_score_label, red_turn_label);
+    board_access_refresh(drawing_area);
     gtk_window_present(GTK_WINDOW(window));
 }
 
@@ -270,6 +286,7 @@ static void refresh_view()
     update_labels(blue_score_label, blue_turn_label, red_score_label, red_turn_label);
     check_end_and_update(nullptr, drawing_area);
     gtk_widget_queue_draw(drawing_area);
+    board_access_refresh(drawing_area);
 }
 
 static void end_selection()

@@ -46,6 +46,15 @@ void gui_activate(GtkApplication* app, gpointer user_data);
 // Board drawing
 void draw_grid(GtkDrawingArea* area, cairo_t* cr, int width, int height, gpointer user_data);
 
+// Assistive technologies
+// The board widget: a drawing area that assistive technologies read as the
+// board "Plateau", square by square on GTK 4.10 and newer.
+GtkWidget* board_widget_new();
+// Brings what assistive technologies read of the board up to the game state
+// and, on GTK 4.14 and newer, announces the move applied since the last call.
+// Runs after the labels are written, whenever the board is redrawn.
+void board_access_refresh(GtkWidget* board_widget);
+
 // Turn flow
 void on_click(GtkGestureClick* gesture, int n_press, double x, double y, gpointer user_data);
 gboolean check_network_moves(gpointer user_data);

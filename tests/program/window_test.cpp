@@ -4,7 +4,10 @@
 #include <glob.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <fstream>
+#include <map>
+#include <tuple>
 
 #include "fixture.hpp"
 
@@ -137,20 +140,63 @@ TEST_F(WindowRenderer, NoGlDriverUnlessThePlayerAsksForOne)
     // Ended without its exit: what the driver keeps until exit is its own.
 }
 
-// Bands of rows, from the top of the rectangle (screen coordinates), holding
-// pixels of the colour: one band per line of text in that colour.
-static int count_bands(const Image& image, Rect area, Rgb colour)
+// Bands of rows of the rectangle (screen coordinates) holding pixels of the
+// colour, from the top: one band per line of text in that colour.
+struct Band {
+    int top = 0, bottom = 0; // rows [top, bottom)
+};
+
+static std::vector<Band> find_bands(const Image& image, Rect area, Rgb colour)
 {
-    int bands = 0;
+    std::vector<Band> bands;
     bool in_band = false;
     for (int y = area.y; y < area.y + area.height; ++y) {
         bool found = false;
         for (int x = area.x; x < area.x + area.width && !found; ++x)
             found = near(pixel(image, x, y), colour, 12);
-        bands += found && !in_band;
+        if (found && !in_band)
+            bands.push_back({y, y + 1});
+        if (found)
+            bands.back().bottom = y + 1;
         in_band = found;
     }
     return bands;
+}
+
+// WCAG 2 relative luminance of an sRGB colour, and the contrast ratio of two.
+static double luminance(Rgb c)
+{
+    const auto linear = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b);
+}
+
+static double contrast_ratio(Rgb a, Rgb b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Within one band of text: the colour most of its pixels have (what lies
+// behind the text) and, of the text's own pixels, the one nearest `ink`.
+static double band_contrast(const Image& image, Rect area, Band band, Rgb ink)
+{
+    std::map<std::tuple<int, int, int>, int> counts;
+    Rgb text{-255, -255, -255};
+    const auto distance = [](Rgb a, Rgb b) { return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b); };
+    for (int y = band.top; y < band.bottom; ++y)
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            const Rgb c = pixel(image, x, y);
+            counts[{c.r, c.g, c.b}]++;
+            if (distance(c, ink) < distance(text, ink))
+                text = c;
+        }
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    const auto [r, g, b] = most->first;
+    return contrast_ratio(text, {r, g, b});
 }
 
 static int count_pure_white(const Image& image, Rect area)
@@ -163,9 +209,10 @@ static int count_pure_white(const Image& image, Rect area)
 }
 
 // The label texts themselves are checked in-process; on screen each column
-// shows its three lines in its side's colour and the white placeholder texts
-// never appear.
-TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoard)
+// shows its three lines in its side's colour, the white placeholder texts
+// never appear, and every line stands out from the window's background by at
+// least 3 : 1, what large text needs to be read.
+TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoardAndReadable)
 {
     const Rgb blue_text{30, 144, 255}, red_text{255, 48, 48}, gold_text{255, 215, 0};
     Program& p = start_program({"-l"});
@@ -176,9 +223,19 @@ TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoard)
     const Rect left{w.rect.x, w.rect.y, w.board_x - w.rect.x, w.rect.height};
     const Rect right{w.board_x + 528, w.rect.y, w.rect.x + w.rect.width - (w.board_x + 528), w.rect.height};
     const Rect above{w.board_x, w.rect.y, 528, w.board_y - w.rect.y};
-    EXPECT_EQ(count_bands(image, left, blue_text), 3);
-    EXPECT_EQ(count_bands(image, right, red_text), 3);
-    EXPECT_EQ(count_bands(image, above, gold_text), 1);
+    const struct {
+        Rect area;
+        Rgb ink;
+        size_t lines;
+        const char* what;
+    } columns[] = {
+        {left, blue_text, 3, "Blue column"}, {right, red_text, 3, "Red column"}, {above, gold_text, 1, "turn"}};
+    for (const auto& column : columns) {
+        const std::vector<Band> bands = find_bands(image, column.area, column.ink);
+        EXPECT_EQ(bands.size(), column.lines) << column.what;
+        for (size_t i = 0; i < bands.size(); ++i)
+            EXPECT_GE(band_contrast(image, column.area, bands[i], column.ink), 3.0) << column.what << ", line " << i;
+    }
     EXPECT_EQ(count_pure_white(image, left), 0);
     EXPECT_EQ(count_pure_white(image, right), 0);
     expect_clean_close(p, w.id);

@@ -1,0 +1,111 @@
+// What assistive technologies read of the game: each square's name, the whole
+// position in one text, each move as it is announced and the end's message.
+#include <gtest/gtest.h>
+
+#include "game_state.hpp"
+
+namespace
+{
+
+std::string square_name(int32_t row, int32_t col)
+{
+    char text[ACCESS_TEXT_BYTES];
+    square_access_name(row, col, text, sizeof text);
+    return text;
+}
+
+std::string description()
+{
+    char text[ACCESS_TEXT_BYTES];
+    board_access_description(text, sizeof text);
+    return text;
+}
+
+// The announcement of the move from (from) to (to), played on the board as it is.
+std::string announce(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
+{
+    const Grid before = board;
+    std::string printed;
+    EXPECT_EQ(try_move_printing(from_row, from_col, to_row, to_col, &printed), 1);
+    char text[ACCESS_TEXT_BYTES] = "";
+    EXPECT_EQ(move_announcement(before, text, sizeof text), 1);
+    return text;
+}
+
+} // namespace
+
+TEST(AccessTexts, SquaresAreNamedByCoordinateAndContent)
+{
+    new_game_setup();
+    EXPECT_EQ(square_name(0, 0), "A9, coin");
+    EXPECT_EQ(square_name(8, 8), "I1, coin");
+    EXPECT_EQ(square_name(1, 1), "B8, roi bleu");
+    EXPECT_EQ(square_name(2, 2), "C7, soldat bleu");
+    EXPECT_EQ(square_name(7, 7), "H2, roi rouge");
+    EXPECT_EQ(square_name(5, 8), "I4, soldat rouge");
+    EXPECT_EQ(square_name(4, 4), "E5, vide");
+    control_grid[4][4] = CONTROL_RED;
+    EXPECT_EQ(square_name(4, 4), "E5, vide, contrôlé par Rouge");
+    announce(2, 2, 4, 2);
+    EXPECT_EQ(square_name(2, 2), "C7, vide, contrôlé par Bleu");
+    EXPECT_EQ(square_name(4, 2), "C5, soldat bleu");
+}
+
+TEST(AccessTexts, TheDescriptionGivesEveryPieceInReadingOrderAndTheSelection)
+{
+    new_game_setup();
+    const std::string start = "Bleu : roi B8 ; soldats C9, D9, C8, D8, A7, B7, C7, A6, B6. "
+                              "Rouge : roi H2 ; soldats H4, I4, G3, H3, I3, F2, G2, F1, G1.";
+    EXPECT_EQ(description(), start);
+    has_selection = 1;
+    sel_r = 2;
+    sel_c = 2;
+    EXPECT_EQ(description(), start + " Pièce sélectionnée : C7.");
+
+    clear_board();
+    put(4, 4, CELL_RED_KING);
+    put(8, 0, CELL_RED_SOLDIER);
+    EXPECT_EQ(description(), "Bleu : roi pris ; aucun soldat. Rouge : roi E5 ; soldats A1.");
+}
+
+TEST(AccessTexts, AMoveIsAnnouncedWithSidePieceSquaresAndCaptures)
+{
+    new_game_setup();
+    EXPECT_EQ(announce(1, 1, 0, 1), "Bleu : roi de B8 à B9, aucune prise.");
+    current_player = PLAYER_RED;
+    EXPECT_EQ(announce(5, 7, 4, 7), "Rouge : soldat de H4 à H5, aucune prise.");
+
+    // Blue's soldier lands on E5: the red soldier on D5 is enclosed against
+    // C5, the one on E4 ahead has nothing of its own behind it.
+    clear_board();
+    put(2, 4, CELL_BLUE_SOLDIER);
+    put(4, 2, CELL_BLUE_SOLDIER);
+    put(4, 3, CELL_RED_SOLDIER);
+    put(5, 4, CELL_RED_SOLDIER);
+    EXPECT_EQ(announce(2, 4, 4, 4), "Bleu : soldat de E7 à E5, 2 pièces prises.");
+    EXPECT_EQ(square_name(5, 4), "E4, vide");
+}
+
+TEST(AccessTexts, OnlyOneMoveIsAnnounced)
+{
+    new_game_setup();
+    char text[ACCESS_TEXT_BYTES] = "unchanged";
+    EXPECT_EQ(move_announcement(board, text, sizeof text), 0);
+    Grid before = board;
+    before[4][4] = CELL_BLUE_SOLDIER; // a piece that vanished without a move
+    EXPECT_EQ(move_announcement(before, text, sizeof text), 0);
+    before = board;
+    before[2][2] = before[2][1] = CELL_EMPTY; // two arrivals
+    EXPECT_EQ(move_announcement(before, text, sizeof text), 0);
+    EXPECT_STREQ(text, "unchanged");
+}
+
+TEST(AccessTexts, TheEndIsAnnouncedWithTheAlertsMessage)
+{
+    new_game_setup();
+    char text[ACCESS_TEXT_BYTES] = "";
+    EXPECT_EQ(end_of_game_message(text, sizeof text), 0);
+    red_king_alive = 0;
+    EXPECT_EQ(end_of_game_message(text, sizeof text), 1);
+    EXPECT_STREQ(text, "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !");
+}
