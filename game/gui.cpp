@@ -22,6 +22,13 @@ static GtkWidget* game_window = nullptr;
 
 // The watch on the peer link's live socket, and the descriptor it is on.
 static constexpr GIOCondition PEER_EVENTS = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
+// A peer that sends faster than its texts are handled keeps the watch ready
+// without end, and a main-loop pass dispatches only the ready sources of the
+// highest priority: the watch stays below the toolkit's input events, layout
+// and drawing, so the window goes on answering and painting whatever the
+// peer sends, and each dispatch handles one text at most.
+static constexpr int PEER_WATCH_PRIORITY = G_PRIORITY_DEFAULT_IDLE;
+static_assert(PEER_WATCH_PRIORITY > GDK_PRIORITY_REDRAW && PEER_WATCH_PRIORITY > GDK_PRIORITY_EVENTS);
 static guint peer_watch_id = 0;
 static int32_t peer_watch_fd = -1;
 static void follow_peer_socket();
@@ -372,6 +379,7 @@ static void follow_peer_socket()
         return;
     if (peer_watch_id)
         g_source_remove(peer_watch_id);
-    peer_watch_id = fd >= 0 ? g_unix_fd_add(fd, PEER_EVENTS, on_peer_socket_ready, nullptr) : 0;
+    peer_watch_id =
+        fd >= 0 ? g_unix_fd_add_full(PEER_WATCH_PRIORITY, fd, PEER_EVENTS, on_peer_socket_ready, nullptr, nullptr) : 0;
     peer_watch_fd = fd;
 }
