@@ -371,10 +371,13 @@ static gboolean on_peer_socket_ready(gint fd, GIOCondition, gpointer)
 
 // Puts the watch on the descriptor where the link's next event will show, or
 // removes it when there is none, so that it never stays on a closed socket
-// or on one that stays readable after its peer has gone.
+// or on one that stays readable after its peer has gone. Once the window is
+// gone nothing is watched: the application's last pass runs whatever source
+// is ready until none is, and a peer that never stops sending would keep the
+// program from ending.
 static void follow_peer_socket()
 {
-    const int32_t fd = network_live_socket();
+    const int32_t fd = drawing_area ? network_live_socket() : -1;
     if (fd == peer_watch_fd)
         return;
     if (peer_watch_id)

@@ -81,8 +81,9 @@ TEST_F(ReceivedMoves, MoveMadeBeforeAnyPeerIsNeverSent)
 
 // The peer sends a refused text as fast as the connection takes it: the
 // user's move still shows on the board about as soon as with a quiet peer,
-// and once the flood ends every text has been handled once, whole and in
-// order, with the legal text sent last applied.
+// once the flood ends every text has been handled once, whole and in order,
+// with the legal text sent last applied; and closing the window during a
+// flood ends the program.
 TEST_F(ReceivedMoves, AFloodingPeerNeitherFreezesTheWindowNorLosesTexts)
 {
     constexpr int SHOWN_WITHIN_MS = 3000;  // with a quiet peer: about 0.2 s
@@ -109,5 +110,11 @@ TEST_F(ReceivedMoves, AFloodingPeerNeitherFreezesTheWindowNorLosesTexts)
     EXPECT_TRUE(
         has_run_of_lines(*server, {"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "", "Envoi du coup: C7C5"}));
     EXPECT_EQ(out_lines_starting(*server, "[DEBUG][NETWORK] Received move").size(), 1u) << server->out;
-    expect_clean_close(*server, w.id);
+
+    // Closed during a flood, the window takes the program with it.
+    start_flood(flood, *server, peer, "A1A1");
+    ASSERT_TRUE(close_window(w.id));
+    EXPECT_TRUE(wait_kept_line(flood, LAST_LINE_OK, EXIT_WAIT_MS));
+    stop_reading(flood);
+    expect_clean_end(*server, wait_exit(*server));
 }

@@ -640,6 +640,7 @@ void start_flood(FloodingPeer& f, Program& p, int socket, const std::string& tex
                   from_col, to_row, to_col);
     f.received_line = "[DEBUG][NETWORK] Received move: " + text;
     f.applying_line = applying;
+    f.bytes_sent = f.texts_received = f.texts_applied = f.lines = f.line_bytes = 0;
     f.sending = f.reading = true;
     f.flood_over = false;
     f.thread = std::thread(run_flood, std::ref(f));

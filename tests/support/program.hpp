@@ -150,6 +150,7 @@ struct FloodingPeer {
     ~FloodingPeer();
 };
 
+// Starts (or, once reading has stopped, starts again) with every count at 0.
 void start_flood(FloodingPeer& f, Program& p, int socket, const std::string& text);
 // Stops sending once the last text has gone out whole; returns the number of
 // texts sent, or -1 when the last one could not be finished within `ms`.
