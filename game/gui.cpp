@@ -343,8 +343,9 @@ static void apply_received_move()
         refresh_view();
 }
 
-// Runs on every tick of the poll timer, and at once whenever the watched
-// socket has something: one move text, a new peer or a lost one per call.
+// Runs on every tick of the poll timer, and whenever the watched socket has
+// something and the window has no input or drawing waiting: one move text, a
+// new peer or a lost one per call.
 gboolean check_network_moves(gpointer)
 {
     apply_received_move();
