@@ -10,6 +10,10 @@
 #     nanosecond count of all threads, which resolves far below one tick);
 #   - move latency between a server and a client instance on loopback
 #     (bench/move_latency.cpp);
+#   - a server's time from a press on its board to the move on screen, with a
+#     quiet peer and with a peer flooding it with a refused move text, the
+#     texts and lines the game handles per second during the flood, and how
+#     long the backlog takes to clear (bench/peer_flood.cpp);
 # then, off the display, one board frame drawn and the rules (bench-draw,
 # bench-rules).
 #
@@ -29,8 +33,8 @@
 # to be mapped, then polls five points of the window's area on the screen
 # until none is still the black of the empty root window.
 #
-# Usage: [RUNS=N] [IDLE_S=S] [MOVES=N] bench/figures.sh [BUILD_DIR]
-#        (defaults: 9 runs, 10 idle seconds, 40 moves, build-figures)
+# Usage: [RUNS=N] [IDLE_S=S] [MOVES=N] [PRESSES=N] bench/figures.sh [BUILD_DIR]
+#        (defaults: 9 runs, 10 idle seconds, 40 moves, 12 presses, build-figures)
 set -euo pipefail
 self=$(realpath "$0")
 cd "$(dirname "$self")/.."
@@ -38,6 +42,7 @@ cd "$(dirname "$self")/.."
 RUNS=${RUNS:-9}
 IDLE_S=${IDLE_S:-10}
 MOVES=${MOVES:-40}
+PRESSES=${PRESSES:-12}
 RSS_AFTER_S=2
 PROGRAMS=(bare_gl floor floor_timer ours)
 declare -A TITLE=([bare_gl]="bare, GL" [floor]="floor" [floor_timer]="floor + timer" [ours]="tavelorn -l")
@@ -160,6 +165,10 @@ measure() { # build directory
   echo
   echo "== Move latency, server and client on loopback, $MOVES moves =="
   "$tools/move-latency" "$MOVES"
+
+  echo
+  echo "== Press to screen, quiet and flooding peer, $PRESSES moves each =="
+  "$tools/peer-flood" "$PRESSES"
 }
 
 if [ "${1:-}" = --measure ]; then
@@ -173,7 +182,7 @@ echo "== Building in $dir =="
 # only the targets below are built.
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELORN_TESTS=ON -DTAVELORN_BENCH=ON >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target tavelorn first-frame bare-window bare-window-timer \
-  move-latency bench-draw bench-rules >/dev/null
+  move-latency peer-flood bench-draw bench-rules >/dev/null
 
 echo "== Window figures (Xvfb) =="
 tests/support/with-xvfb.sh "$self" --measure "$dir"

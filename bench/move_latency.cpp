@@ -14,9 +14,7 @@
 // draws on every run), so that a receiver that polls its peer at a fixed period is
 // caught at every point of that period rather than at one.
 //
-// The moves capture nothing: Blue's soldier C7-C5 and Red's G3-G5, then
-// those two slide one square along the empty fifth row and back, as long
-// as the game lasts.
+// The moves are those of bench/back_and_forth.hpp.
 //
 // Usage: move-latency [MOVES]   (default 40, at most 63)
 // Prints each move's latency, then the median, the 90th percentile and the
@@ -37,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "back_and_forth.hpp"
 #include "program.hpp"
 
 extern char** environ;
@@ -52,26 +51,6 @@ double now_ms()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-struct Square {
-    int row, col;
-};
-
-// Move k of the game: the first two bring a soldier of each side onto row 4,
-// then each side's soldier goes one square outwards and back, turn about.
-void move_number(int k, Square& from, Square& to)
-{
-    if (k < 2) {
-        from = k == 0 ? Square{2, 2} : Square{6, 6};
-        to = {4, from.col};
-        return;
-    }
-    const bool blue = k % 2 == 0;
-    const bool outwards = (k - 2) / 2 % 2 == 0;
-    const int home = blue ? 2 : 6, away = blue ? 1 : 7;
-    from = {4, outwards ? home : away};
-    to = {4, outwards ? away : home};
 }
 
 // The "[LOG]" lines of an instance with the time each was read.

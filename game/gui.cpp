@@ -22,6 +22,13 @@ static GtkWidget* game_window = nullptr;
 
 // The watch on the peer link's live socket, and the descriptor it is on.
 static constexpr GIOCondition PEER_EVENTS = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
+// A peer that sends faster than its texts are handled keeps the watch ready
+// without end, and a main-loop pass dispatches only the ready sources of the
+// highest priority: the watch stays below the toolkit's input events, layout
+// and drawing, so the window goes on answering and painting whatever the
+// peer sends, and each dispatch handles one text at most.
+static constexpr int PEER_WATCH_PRIORITY = G_PRIORITY_DEFAULT_IDLE;
+static_assert(PEER_WATCH_PRIORITY > GDK_PRIORITY_REDRAW && PEER_WATCH_PRIORITY > GDK_PRIORITY_EVENTS);
 static guint peer_watch_id = 0;
 static int32_t peer_watch_fd = -1;
 static void follow_peer_socket();
@@ -353,8 +360,9 @@ static void apply_received_move()
         refresh_view();
 }
 
-// Runs on every tick of the poll timer, and at once whenever the watched
-// socket has something: one move text, a new peer or a lost one per call.
+// Runs on every tick of the poll timer, and whenever the watched socket has
+// something and the window has no input or drawing waiting: one move text, a
+// new peer or a lost one per call.
 gboolean check_network_moves(gpointer)
 {
     apply_received_move();
@@ -381,14 +389,18 @@ static gboolean on_peer_socket_ready(gint fd, GIOCondition, gpointer)
 
 // Puts the watch on the descriptor where the link's next event will show, or
 // removes it when there is none, so that it never stays on a closed socket
-// or on one that stays readable after its peer has gone.
+// or on one that stays readable after its peer has gone. Once the window is
+// gone nothing is watched: the application's last pass runs whatever source
+// is ready until none is, and a peer that never stops sending would keep the
+// program from ending.
 static void follow_peer_socket()
 {
-    const int32_t fd = network_live_socket();
+    const int32_t fd = drawing_area ? network_live_socket() : -1;
     if (fd == peer_watch_fd)
         return;
     if (peer_watch_id)
         g_source_remove(peer_watch_id);
-    peer_watch_id = fd >= 0 ? g_unix_fd_add(fd, PEER_EVENTS, on_peer_socket_ready, nullptr) : 0;
+    peer_watch_id =
+        fd >= 0 ? g_unix_fd_add_full(PEER_WATCH_PRIORITY, fd, PEER_EVENTS, on_peer_socket_ready, nullptr, nullptr) : 0;
     peer_watch_fd = fd;
 }

@@ -31,15 +31,21 @@ class ServerProgramTest : public ProgramTest
     GameWindow server_window;
 };
 
-// Closes the window with WM_DELETE_WINDOW and expects the clean end: status 0,
-// the status line last on standard output, nothing from the sanitizers.
-inline void expect_clean_close(Program& p, const std::string& window_id)
+// The clean end of a program: status 0, the status line last on standard
+// output, nothing from the sanitizers.
+inline void expect_clean_end(Program& p, int status)
 {
-    EXPECT_EQ(close_and_wait(p, window_id), 0) << "standard error:\n" << p.err;
+    EXPECT_EQ(status, 0) << "standard error:\n" << p.err;
     const std::vector<std::string> lines = out_lines(p);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), LAST_LINE_OK);
     EXPECT_EQ(p.err.find("Sanitizer"), std::string::npos) << p.err;
+}
+
+// Closes the window with WM_DELETE_WINDOW and expects the clean end.
+inline void expect_clean_close(Program& p, const std::string& window_id)
+{
+    expect_clean_end(p, close_and_wait(p, window_id));
 }
 
 // Ends a program that may either have stopped by itself or opened a window

@@ -14,12 +14,16 @@
 
 #include <X11/Xlib.h>
 
+#include "network.hpp"
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -565,4 +569,110 @@ int start_server_program(Program*& server)
         // Someone took the port in between: try another.
     }
     return -1;
+}
+
+// ---------------------------------------------------------------------------
+// A flooding peer
+
+constexpr int FLOOD_BURST_TEXTS = 1024; // texts offered to one send
+constexpr int FLOOD_POLL_MS = 20;
+
+// Sends what the socket takes now, from where the last send stopped, so the
+// texts stay whole on the wire; once sending should stop, only the rest of
+// the text begun.
+static void send_some(FloodingPeer& f, const std::string& burst)
+{
+    const size_t at = static_cast<size_t>(f.bytes_sent % static_cast<long long>(f.text.size()));
+    const size_t length = f.sending ? burst.size() - at : f.text.size() - at;
+    const ssize_t n = send(f.socket, burst.data() + at, length, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0)
+        f.bytes_sent += n;
+}
+
+static void sort_lines(FloodingPeer& f, std::string& partial)
+{
+    size_t start = 0;
+    for (size_t end; (end = partial.find('\n', start)) != std::string::npos; start = end + 1) {
+        ++f.lines;
+        f.line_bytes += static_cast<long long>(end - start + 1);
+        const std::string_view line(partial.data() + start, end - start);
+        if (line == f.received_line) {
+            ++f.texts_received;
+        } else if (line == f.applying_line) {
+            ++f.texts_applied;
+        } else {
+            std::lock_guard<std::mutex> hold(f.output_lock);
+            f.program->out.append(line).append("\n");
+        }
+    }
+    partial.erase(0, start);
+}
+
+static void run_flood(FloodingPeer& f)
+{
+    std::string burst, partial;
+    for (int i = 0; i < FLOOD_BURST_TEXTS; ++i)
+        burst += f.text;
+    Program& p = *f.program;
+    while (f.reading) {
+        if (!f.sending && f.bytes_sent % static_cast<long long>(f.text.size()) == 0)
+            f.flood_over = true;
+        pollfd fds[3] = {{p.out_fd, POLLIN, 0}, {p.err_fd, POLLIN, 0}, {f.flood_over ? -1 : f.socket, POLLOUT, 0}};
+        poll(fds, 3, FLOOD_POLL_MS);
+        if (fds[2].revents & POLLOUT)
+            send_some(f, burst);
+        if (p.err_fd >= 0)
+            drain(p.err_fd, p.err);
+        if (p.out_fd >= 0) {
+            drain(p.out_fd, partial);
+            sort_lines(f, partial);
+        }
+    }
+    std::lock_guard<std::mutex> hold(f.output_lock);
+    p.out += partial;
+}
+
+void start_flood(FloodingPeer& f, Program& p, int socket, const std::string& text)
+{
+    f.program = &p;
+    f.socket = socket;
+    f.text = text;
+    int from_row, from_col, to_row, to_col;
+    decode_move_text(text.data(), &from_row, &from_col, &to_row, &to_col);
+    char applying[96];
+    std::snprintf(applying, sizeof applying, "[DEBUG][GUI] Applying received move: (%d,%d) -> (%d,%d)", from_row,
+                  from_col, to_row, to_col);
+    f.received_line = "[DEBUG][NETWORK] Received move: " + text;
+    f.applying_line = applying;
+    f.bytes_sent = f.texts_received = f.texts_applied = f.lines = f.line_bytes = 0;
+    f.sending = f.reading = true;
+    f.flood_over = false;
+    f.thread = std::thread(run_flood, std::ref(f));
+}
+
+long long end_flood(FloodingPeer& f, int timeout_ms)
+{
+    f.sending = false;
+    const bool over = retry_for(timeout_ms, [&f] { return f.flood_over.load(); });
+    return over ? f.bytes_sent / static_cast<long long>(f.text.size()) : -1;
+}
+
+bool wait_kept_line(FloodingPeer& f, const std::string& line, int timeout_ms, int occurrence)
+{
+    return retry_for(timeout_ms, [&] {
+        std::lock_guard<std::mutex> hold(f.output_lock);
+        return count_line(*f.program, line) >= occurrence;
+    });
+}
+
+void stop_reading(FloodingPeer& f)
+{
+    f.reading = false;
+    if (f.thread.joinable())
+        f.thread.join();
+}
+
+FloodingPeer::~FloodingPeer()
+{
+    stop_reading(*this);
 }

@@ -10,7 +10,10 @@
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board_geometry.hpp"
@@ -123,3 +126,35 @@ int close_and_wait(Program& p, const std::string& window_id, int timeout_ms = EX
 // Starts `tavelorn -s` on a port nothing uses and waits for it to listen;
 // returns its port, or -1 (and `server` then points at the last attempt).
 int start_server_program(Program*& server);
+
+// ---------------------------------------------------------------------------
+// A flooding peer
+
+// A peer connected to the program that sends one move text over and over, as
+// fast as the connection takes it, on a thread of its own. The same thread
+// reads the program's output meanwhile: the two lines each received text
+// prints are only counted (a program whose pipe is full would stall in its
+// printing), every other line goes to the program's output as usual. While
+// the thread runs, the test reads that output only through wait_kept_line.
+struct FloodingPeer {
+    Program* program = nullptr;
+    int socket = -1;
+    std::string text, received_line, applying_line;
+    std::thread thread;
+    std::atomic<bool> sending{false}, reading{false};
+    std::atomic<long long> bytes_sent{0};
+    std::atomic<long long> texts_received{0}, texts_applied{0}; // lines printed for the flood's texts
+    std::atomic<long long> lines{0}, line_bytes{0};             // everything printed meanwhile
+    std::atomic<bool> flood_over{false};
+    std::mutex output_lock;
+    ~FloodingPeer();
+};
+
+// Starts (or, once reading has stopped, starts again) with every count at 0.
+void start_flood(FloodingPeer& f, Program& p, int socket, const std::string& text);
+// Stops sending once the last text has gone out whole; returns the number of
+// texts sent, or -1 when the last one could not be finished within `ms`.
+long long end_flood(FloodingPeer& f, int timeout_ms = LINE_WAIT_MS);
+bool wait_kept_line(FloodingPeer& f, const std::string& line, int timeout_ms = LINE_WAIT_MS, int occurrence = 1);
+// Ends the thread; the program's output is the test's again.
+void stop_reading(FloodingPeer& f);
