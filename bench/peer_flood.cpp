@@ -27,6 +27,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -57,13 +58,6 @@ double now_ms()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-// Two calls of the X test extension, the one xdotool presses with, from its
-// run-time library: its development files are not among the test packages.
-extern "C" {
-int XTestFakeMotionEvent(Display* dpy, int screen, int x, int y, unsigned long delay);
-int XTestFakeButtonEvent(Display* dpy, unsigned int button, Bool is_press, unsigned long delay);
 }
 
 // Presses and releases the primary button at a point of the screen.

@@ -8,7 +8,7 @@ set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config libgtk-4-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagick
-               desktop-file-utils appstream dbus-daemon libx11-dev fonts-dejavu-core weston
+               desktop-file-utils appstream dbus-daemon libx11-dev libxtst-dev fonts-dejavu-core weston
                at-spi2-core python3-pyatspi)
 
 # The format check is pinned to one clang-format release, the one Debian 12
