@@ -313,15 +313,45 @@ int32_t end_of_game_message(char* text, size_t size)
 // Cancelling the open alert's choice closes it; null when none is open.
 static GCancellable* open_alert = nullptr;
 
+// Once the alert is gone, cancelling its choice must not reach the toolkit:
+// it would destroy the window a second time.
+static void forget_alert(gpointer cancellable)
+{
+    if (open_alert == cancellable)
+        g_clear_object(&open_alert);
+}
+
 // Called once per alert, when the player dismisses it or it is replaced.
 static void alert_closed(GObject* dialog, GAsyncResult* result, gpointer cancellable)
 {
     GError* error = nullptr;
     gtk_alert_dialog_choose_finish(GTK_ALERT_DIALOG(dialog), result, &error);
     g_clear_error(&error);
-    if (open_alert == cancellable)
-        g_clear_object(&open_alert);
+    forget_alert(cancellable);
     g_object_unref(cancellable);
+}
+
+static void alert_window_destroyed(GtkWidget*, gpointer cancellable)
+{
+    forget_alert(cancellable);
+}
+
+static void release_cancellable(gpointer cancellable, GClosure*)
+{
+    g_object_unref(cancellable);
+}
+
+// A window made while the alert is being shown is the alert's. Its destruction
+// by anything else than the alert's own answer (the window it belongs to going
+// away) is seen here.
+static void watch_alert_windows(GListModel* toplevels, guint position, guint, guint added, gpointer cancellable)
+{
+    for (guint i = position; i < position + added; ++i) {
+        GObject* window = static_cast<GObject*>(g_list_model_get_item(toplevels, i));
+        g_signal_connect_data(window, "destroy", G_CALLBACK(alert_window_destroyed), g_object_ref(cancellable),
+                              release_cancellable, GConnectFlags(0));
+        g_object_unref(window);
+    }
 }
 
 static void close_open_alert()
@@ -365,7 +395,10 @@ void show_game_over_popup(const char* message, GtkWindow* parent)
     const char* buttons[] = {"OK", nullptr};
     gtk_alert_dialog_set_buttons(dialog, buttons);
     open_alert = g_cancellable_new();
+    GListModel* toplevels = gtk_window_get_toplevels();
+    const gulong watch = g_signal_connect(toplevels, "items-changed", G_CALLBACK(watch_alert_windows), open_alert);
     gtk_alert_dialog_choose(dialog, parent, open_alert, alert_closed, g_object_ref(open_alert));
+    g_signal_handler_disconnect(toplevels, watch);
     g_object_unref(dialog);
 #else
     GtkWidget* dialog =

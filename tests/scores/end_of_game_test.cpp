@@ -275,6 +275,11 @@ TEST_F(EndOfGame, ALaterCheckReplacesTheOpenAlertWithTheCurrentResult)
     expect_game_over_with("Fin (64 tours). Égalité 19 - 19.");
     control_grid[4][4] = CONTROL_BLUE;
     expect_game_over_with("Fin (64 tours). Score Bleu 20 > Rouge 19 — Bleu gagne !");
+
+    // An alert closed without its answer, as when the toolkit takes it down.
+    gtk_window_destroy(alerts()[0]);
+    run_pending_events();
+    expect_game_over_with("Fin (64 tours). Score Bleu 20 > Rouge 19 — Bleu gagne !");
 }
 
 TEST_F(EndOfGame, ABoardOutsideAnyWindowStillEndsTheGame)
