@@ -277,7 +277,8 @@ TEST_F(EndOfGame, ALaterCheckReplacesTheOpenAlertWithTheCurrentResult)
     expect_game_over_with("Fin (64 tours). Score Bleu 20 > Rouge 19 — Bleu gagne !");
 
     // An alert closed without its answer, as when the toolkit takes it down.
-    gtk_window_destroy(alerts()[0]);
+    for (GtkWindow* alert : alerts())
+        gtk_window_destroy(alert);
     run_pending_events();
     expect_game_over_with("Fin (64 tours). Score Bleu 20 > Rouge 19 — Bleu gagne !");
 }
