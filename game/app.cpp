@@ -306,23 +306,99 @@ int32_t end_of_game_message(char* text, size_t size)
     return 1;
 }
 
-#if !GTK_CHECK_VERSION(4, 10, 0)
+// At most one end-of-game alert is open: each later end check replaces it
+// with one showing the current result, so a peer that keeps sending moves
+// after the end cannot pile up windows.
+#if GTK_CHECK_VERSION(4, 10, 0)
+// Cancelling the open alert's choice closes it; null when none is open.
+static GCancellable* open_alert = nullptr;
+
+// Once the alert is gone, cancelling its choice must not reach the toolkit:
+// it would destroy the window a second time.
+static void forget_alert(gpointer cancellable)
+{
+    if (open_alert == cancellable)
+        g_clear_object(&open_alert);
+}
+
+// Called once per alert, when the player dismisses it or it is replaced.
+static void alert_closed(GObject* dialog, GAsyncResult* result, gpointer cancellable)
+{
+    GError* error = nullptr;
+    gtk_alert_dialog_choose_finish(GTK_ALERT_DIALOG(dialog), result, &error);
+    g_clear_error(&error);
+    forget_alert(cancellable);
+    g_object_unref(cancellable);
+}
+
+static void alert_window_destroyed(GtkWidget*, gpointer cancellable)
+{
+    forget_alert(cancellable);
+}
+
+static void release_cancellable(gpointer cancellable, GClosure*)
+{
+    g_object_unref(cancellable);
+}
+
+// A window made while the alert is being shown is the alert's. Its destruction
+// by anything else than the alert's own answer (the window it belongs to going
+// away) is seen here.
+static void watch_alert_windows(GListModel* toplevels, guint position, guint, guint added, gpointer cancellable)
+{
+    for (guint i = position; i < position + added; ++i) {
+        GObject* window = static_cast<GObject*>(g_list_model_get_item(toplevels, i));
+        g_signal_connect_data(window, "destroy", G_CALLBACK(alert_window_destroyed), g_object_ref(cancellable),
+                              release_cancellable, GConnectFlags(0));
+        g_object_unref(window);
+    }
+}
+
+static void close_open_alert()
+{
+    if (!open_alert)
+        return;
+    GCancellable* cancellable = open_alert;
+    open_alert = nullptr;
+    g_cancellable_cancel(cancellable);
+    g_object_unref(cancellable);
+}
+#else
+static GtkWidget* open_alert = nullptr;
+
 static void close_message_dialog(GtkDialog* dialog, int, gpointer)
 {
     gtk_window_destroy(GTK_WINDOW(dialog));
+}
+
+static void forget_alert(GtkWidget* dialog, gpointer)
+{
+    if (open_alert == dialog)
+        open_alert = nullptr;
+}
+
+static void close_open_alert()
+{
+    if (open_alert)
+        gtk_window_destroy(GTK_WINDOW(open_alert)); // forget_alert clears it
 }
 #endif
 
 // The alert's detail asks for a click on "OK", so its one button says so.
 void show_game_over_popup(const char* message, GtkWindow* parent)
 {
+    close_open_alert();
 #if GTK_CHECK_VERSION(4, 10, 0)
     GtkAlertDialog* dialog = gtk_alert_dialog_new("%s", message);
     gtk_alert_dialog_set_modal(dialog, TRUE);
     gtk_alert_dialog_set_detail(dialog, "Cliquez OK pour continuer.");
     const char* buttons[] = {"OK", nullptr};
     gtk_alert_dialog_set_buttons(dialog, buttons);
-    gtk_alert_dialog_show(dialog, parent);
+    open_alert = g_cancellable_new();
+    GListModel* toplevels = gtk_window_get_toplevels();
+    const gulong watch = g_signal_connect(toplevels, "items-changed", G_CALLBACK(watch_alert_windows), open_alert);
+    gtk_alert_dialog_choose(dialog, parent, open_alert, alert_closed, g_object_ref(open_alert));
+    g_signal_handler_disconnect(toplevels, watch);
     g_object_unref(dialog);
 #else
     GtkWidget* dialog =
@@ -330,6 +406,8 @@ void show_game_over_popup(const char* message, GtkWindow* parent)
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", "Cliquez OK pour continuer.");
     gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
     g_signal_connect(dialog, "response", G_CALLBACK(close_message_dialog), nullptr);
+    g_signal_connect(dialog, "destroy", G_CALLBACK(forget_alert), nullptr);
+    open_alert = dialog;
     gtk_window_present(GTK_WINDOW(dialog));
 #endif
 }

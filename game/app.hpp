@@ -110,8 +110,8 @@ int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_
 void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_score, GtkWidget* red_turn);
 // Does nothing while the game goes on. Once it is over, every call writes the
 // result to `label` (which may be null: then no label is written), makes the
-// board insensitive and raises a further alert over the board's window (none
-// when the board is in no window).
+// board insensitive and raises the alert over the board's window (transient
+// for none when the board is in no window), in place of any still open.
 void check_end_and_update(GtkWidget* label, GtkWidget* board_widget);
 void show_game_over_popup(const char* message, GtkWindow* parent);
 // 1 once an end condition holds, else 0; the same conditions as the alert.
