@@ -520,48 +520,20 @@ void board_access_description(char* text, size_t size)
         append(out, " Pièce sélectionnée : %s.", coordinate(sel_r, sel_c).text);
 }
 
-int32_t move_announcement(const Grid& before, char* text, size_t size)
+int32_t pieces_taken()
 {
-    // The arrival is the one square that was empty and now holds a piece;
-    // its side's square emptied is the departure, the other side's the captures.
-    int32_t arrivals = 0, to_row = -1, to_col = -1;
-    for (int32_t r = 0; r < BOARD_SIZE; ++r)
-        for (int32_t c = 0; c < BOARD_SIZE; ++c)
-            if (before[r][c] == CELL_EMPTY && board[r][c] != CELL_EMPTY) {
-                arrivals++;
-                to_row = r;
-                to_col = c;
-            }
-    if (arrivals != 1)
-        return 0;
-    const int32_t piece = board[to_row][to_col];
-    const int32_t mover = is_blue_piece(piece) ? PLAYER_BLUE : PLAYER_RED;
-    int32_t departures = 0, from_row = -1, from_col = -1, taken = 0;
-    for (int32_t r = 0; r < BOARD_SIZE; ++r)
-        for (int32_t c = 0; c < BOARD_SIZE; ++c) {
-            if (before[r][c] == board[r][c] || (r == to_row && c == to_col))
-                continue;
-            if (board[r][c] != CELL_EMPTY)
-                return 0;
-            if (before[r][c] == piece) {
-                departures++;
-                from_row = r;
-                from_col = c;
-            } else if (is_piece_of(other_player(mover), before[r][c])) {
-                taken++;
-            } else {
-                return 0;
-            }
-        }
-    if (departures != 1)
-        return 0;
+    return captured_blue_soldiers + captured_red_soldiers + (blue_king_alive ? 0 : 1) + (red_king_alive ? 0 : 1);
+}
 
+void move_announcement(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col, int32_t taken, char* text,
+                       size_t size)
+{
+    const int32_t piece = board[to_row][to_col];
     TextOut out{text, size};
-    append(out, "%s : %s de %s à %s, ", side_name(mover), is_king(piece) ? "roi" : "soldat",
-           coordinate(from_row, from_col).text, coordinate(to_row, to_col).text);
+    append(out, "%s : %s de %s à %s, ", side_name(is_blue_piece(piece) ? PLAYER_BLUE : PLAYER_RED),
+           is_king(piece) ? "roi" : "soldat", coordinate(from_row, from_col).text, coordinate(to_row, to_col).text);
     if (taken == 0)
         append(out, "aucune prise.");
     else
         append(out, "%d %s.", taken, taken == 1 ? "pièce prise" : "pièces prises");
-    return 1;
 }

@@ -130,7 +130,10 @@ void square_access_name(int32_t row, int32_t col, char* text, size_t size);
 // The whole position: each side's king and soldiers by coordinate, in reading
 // order (row 9 to 1, column A to I), then the selected piece, if any.
 void board_access_description(char* text, size_t size);
-// The one move that turned `before` into `board` (side, piece, from, to and
-// how many pieces it took): returns 1 with its text, or 0 with nothing
-// written when the two boards differ by anything else (or not at all).
-int32_t move_announcement(const Grid& before, char* text, size_t size);
+// Pieces removed by captures so far, both sides, kings included: what a move
+// took is the difference across it.
+int32_t pieces_taken();
+// A move just applied (side, piece, from, to, and the `taken` pieces it took),
+// read from the piece now on its destination.
+void move_announcement(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col, int32_t taken, char* text,
+                       size_t size);

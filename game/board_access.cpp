@@ -220,30 +220,6 @@ GtkWidget* board_widget_new()
 // ---------------------------------------------------------------------------
 // Announcements
 
-#if GTK_CHECK_VERSION(4, 14, 0)
-// The board as it was last announced, to tell the move that changed it.
-static Grid announced_board{};
-static bool board_announced = false;
-
-// One announcement per applied move; the move that ends the game carries the
-// alert's message too, so that neither cuts the other short.
-static void announce_move(GtkWidget* board_widget)
-{
-    char text[2 * ACCESS_TEXT_BYTES];
-    const bool moved = board_announced && move_announcement(announced_board, text, ACCESS_TEXT_BYTES);
-    announced_board = board;
-    board_announced = true;
-    if (!moved)
-        return;
-    char end[ACCESS_TEXT_BYTES];
-    if (end_of_game_message(end, sizeof end)) {
-        std::strcat(text, " ");
-        std::strcat(text, end);
-    }
-    gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
-}
-#endif
-
 void board_access_refresh(GtkWidget* board_widget)
 {
     if (!board_widget)
@@ -256,7 +232,25 @@ void board_access_refresh(GtkWidget* board_widget)
     board_access_description(description, sizeof description);
     gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, description, -1);
 #endif
+}
+
+// The move that ends the game carries the alert's message too, so that
+// neither announcement cuts the other short.
+void board_access_announce_move(GtkWidget* board_widget, int32_t from_row, int32_t from_col, int32_t to_row,
+                                int32_t to_col, int32_t taken)
+{
 #if GTK_CHECK_VERSION(4, 14, 0)
-    announce_move(board_widget);
+    if (!board_widget)
+        return;
+    char text[2 * ACCESS_TEXT_BYTES];
+    move_announcement(from_row, from_col, to_row, to_col, taken, text, ACCESS_TEXT_BYTES);
+    char end[ACCESS_TEXT_BYTES];
+    if (end_of_game_message(end, sizeof end)) {
+        std::strcat(text, " ");
+        std::strcat(text, end);
+    }
+    gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
+#else
+    (void)board_widget, (void)from_row, (void)from_col, (void)to_row, (void)to_col, (void)taken;
 #endif
 }

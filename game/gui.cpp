@@ -302,23 +302,28 @@ static void end_selection()
     fill_grid(highlight_moves, 0);
 }
 
-// After every move applied from a press or from the peer.
-static void pass_turn()
+// Every move, pressed or received, goes through here: the rules apply it, the
+// turn passes, and assistive technologies hear of it. False when refused.
+static bool apply_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
 {
+    const int32_t taken_before = pieces_taken();
+    if (!try_move(from_row, from_col, to_row, to_col))
+        return false;
     turn_count++;
     current_player = other_player(current_player);
+    board_access_announce_move(drawing_area, from_row, from_col, to_row, to_col, pieces_taken() - taken_before);
+    return true;
 }
 
 static void play_selected_to(int32_t row, int32_t col)
 {
-    if (!try_move(sel_r, sel_c, row, col)) {
+    if (!apply_move(sel_r, sel_c, row, col)) {
         end_selection();
         return;
     }
     network_send_move_async(sel_r, sel_c, row, col);
     follow_peer_socket(); // the send may have taken a peer or lost one
     end_selection();
-    pass_turn();
     if (ai_enabled && current_player == ai_player)
         ai_move();
 }
@@ -352,9 +357,8 @@ static void apply_received_move()
     if (network_check_move(&from_row, &from_col, &to_row, &to_col) != 1)
         return;
     std::printf("[DEBUG][GUI] Applying received move: (%d,%d) -> (%d,%d)\n", from_row, from_col, to_row, to_col);
-    if (!try_move(from_row, from_col, to_row, to_col))
+    if (!apply_move(from_row, from_col, to_row, to_col))
         return;
-    pass_turn();
     // The window may already be closing while the last tick runs.
     if (drawing_area)
         refresh_view();

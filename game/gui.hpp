@@ -50,10 +50,13 @@ void draw_grid(GtkDrawingArea* area, cairo_t* cr, int width, int height, gpointe
 // The board widget: a drawing area that assistive technologies read as the
 // board "Plateau", square by square on GTK 4.10 and newer.
 GtkWidget* board_widget_new();
-// Brings what assistive technologies read of the board up to the game state
-// and, on GTK 4.14 and newer, announces the move applied since the last call.
+// Brings what assistive technologies read of the board up to the game state.
 // Runs after the labels are written, whenever the board is redrawn.
 void board_access_refresh(GtkWidget* board_widget);
+// On GTK 4.14 and newer, announces a move just applied and the pieces it took,
+// and the end of the game when it brought it. Does nothing without a board.
+void board_access_announce_move(GtkWidget* board_widget, int32_t from_row, int32_t from_col, int32_t to_row,
+                                int32_t to_col, int32_t taken);
 
 // Turn flow
 void on_click(GtkGestureClick* gesture, int n_press, double x, double y, gpointer user_data);
