@@ -7,7 +7,9 @@
 // the end of the game, is announced.
 #include <cstring>
 
-#include "gui.hpp"
+#include "app.hpp"
+#include "board_access.hpp"
+#include "board_geometry.hpp"
 
 static constexpr const char* BOARD_NAME = "Plateau";
 

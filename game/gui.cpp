@@ -9,6 +9,7 @@
 
 #include "ai.hpp"
 #include "app.hpp"
+#include "board_access.hpp"
 #include "network.hpp"
 
 GtkWidget* blue_score_label = nullptr;

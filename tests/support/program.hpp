@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "board_geometry.hpp"
+#include "board_look.hpp"
 #include "loopback.hpp"
 
 // Bounds of the waits, generous enough for a sanitizer build on a busy machine

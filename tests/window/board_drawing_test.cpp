@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "board_geometry.hpp"
+#include "board_look.hpp"
 
 namespace
 {

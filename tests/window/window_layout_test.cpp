@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "board_geometry.hpp"
+#include "board_look.hpp"
 #include "game_window.hpp"
 #include "loopback.hpp"
 #include "network.hpp"
