@@ -21,8 +21,9 @@
 # GTK_THEME set, so it shows its window the way it does for a player who set
 # none. Three builds of it are measured side by side:
 #   - "tavelorn -l": the one built here;
-#   - "before": the game at the git revision BEFORE, when given, built in
-#     BUILD_DIR/before (the figures of a change against those without it);
+#   - "before": the game at BEFORE, when given (a git revision, or a folder
+#     of sources), built in BUILD_DIR/before (the figures of a change against
+#     those without it);
 #   - "package": /usr/games/tavelorn from the Debian package that
 #     scripts/package.sh builds, unpacked into BUILD_DIR/package (with
 #     DEB=FILE, that package instead): what players install.
@@ -41,7 +42,7 @@
 # to be mapped, then polls five points of the window's area on the screen
 # until none is still the black of the empty root window.
 #
-# Usage: [RUNS=N] [IDLE_S=S] [MOVES=N] [PRESSES=N] [BEFORE=REV] [DEB=FILE]
+# Usage: [RUNS=N] [IDLE_S=S] [MOVES=N] [PRESSES=N] [BEFORE=REV|DIR] [DEB=FILE]
 #        bench/figures.sh [BUILD_DIR]
 #        (defaults: 9 runs, 10 idle seconds, 40 moves, 12 presses, build-figures)
 set -euo pipefail
@@ -205,7 +206,11 @@ if [ -n "${BEFORE:-}" ]; then
   echo "== Building the game at $BEFORE in $dir/before =="
   rm -rf "$dir/before"
   mkdir -p "$dir/before"
-  git archive "$BEFORE" | tar -C "$dir/before" -xf -
+  if [ -d "$BEFORE" ]; then
+    tar -C "$BEFORE" --exclude='./build*' -cf - . | tar -C "$dir/before" -xf -
+  else
+    git archive "$BEFORE" | tar -C "$dir/before" -xf -
+  fi
   cmake -S "$dir/before" -B "$dir/before/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELORN_TESTS=OFF \
     -DTAVELORN_BENCH=OFF >/dev/null
   cmake --build "$dir/before/build" -j"$(nproc)" --target tavelorn >/dev/null
