@@ -207,9 +207,9 @@ fi
 dir=${1:-build-figures}
 echo "== Building in $dir =="
 mkdir -p "$dir"
+rm -rf "$dir/before"
 if [ -n "${BEFORE:-}" ]; then
   echo "== Building the game at $BEFORE in $dir/before =="
-  rm -rf "$dir/before"
   mkdir -p "$dir/before"
   if [ -d "$BEFORE" ]; then
     tar -C "$BEFORE" --exclude='./build*' -cf - . | tar -C "$dir/before" -xf -
