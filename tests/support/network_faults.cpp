@@ -10,6 +10,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// Hands `rules` to nft; its complaints go to standard error.
+static bool nft(const std::string& rules)
+{
+    FILE* pipe = popen(NFT_PROGRAM " -f - >/dev/null", "w");
+    if (pipe == nullptr)
+        return false;
+    std::fputs(rules.c_str(), pipe);
+    return pclose(pipe) == 0;
+}
+
 std::string enter_own_network()
 {
     if (geteuid() != 0)
@@ -23,17 +33,9 @@ std::string enter_own_network()
                     (request.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &request) == 0);
     if (fd >= 0)
         close(fd);
-    return up ? "" : "the loopback interface stays down";
-}
-
-// Hands `rules` to nft; its complaints go to standard error.
-static bool nft(const std::string& rules)
-{
-    FILE* pipe = popen(NFT_PROGRAM " -f -", "w");
-    if (pipe == nullptr)
-        return false;
-    std::fputs(rules.c_str(), pipe);
-    return pclose(pipe) == 0;
+    if (!up)
+        return "the loopback interface stays down";
+    return nft("list ruleset\n") ? "" : "nft does not work here";
 }
 
 bool cut_port(uint16_t port)

@@ -8,7 +8,8 @@
 #include <string>
 
 // Moves this process into a new network namespace and brings its loopback
-// up. "" when done, otherwise why it could not be (not root, no namespaces).
+// up. "" when done and nftables works there, otherwise why not (not root,
+// no namespaces, no nftables in the kernel).
 std::string enter_own_network();
 
 // Drops every packet that reaches this machine to or from `port`: the
