@@ -13,6 +13,9 @@
 #                "[LOG]" line of G3G4;
 #   dead-server  a client's server plays C7C5, then is cut the same way: time
 #                to the client's error line;
+#   gap          a server's peer plays C7C5, then its connection is cut for
+#                GAP_S (55) s, and the peer plays G3G4 7 s into the gap:
+#                whether the server lets it go, and when G3G4 is applied;
 #   idle         behind a firewall that forgets a connection after FORGET_S
 #                (90) s without a packet, a game pair stays quiet for IDLE_S
 #                (150) s, then the peer plays G3G4: whether, and how soon
@@ -22,13 +25,15 @@
 #   give-up      `tavelorn -c` to an address whose packets are dropped (a
 #                machine that is off): time to its exit, its status and its
 #                last lines; the same for a refused address.
-# Usage: [IDLE_S=S] [FORGET_S=S] bench/network_faults.sh [BUILD_DIR]  (default build)
+# Usage: [IDLE_S=S] [FORGET_S=S] [GAP_S=S] bench/network_faults.sh [BUILD_DIR]
+#        (default build)
 set -euo pipefail
 self=$(realpath "$0")
 cd "$(dirname "$self")/.."
 
 IDLE_S=${IDLE_S:-150}
 FORGET_S=${FORGET_S:-90}
+GAP_S=${GAP_S:-55}
 PORT=5000
 WAIT_S=300 # no line waits for anything longer than this
 python=/usr/bin/python3
@@ -132,6 +137,23 @@ line_dead_server() {
   echo "dead server: cut to the client's error line | $(since "$cut" "$dropped") s" >"$out/dead-server.txt"
 }
 
+line_gap() {
+  game "$out/gap.log" -s $PORT
+  peer connect $PORT 40001 0 C7C5 7 G3G4 >"$out/gap.peer"
+  wait_line "$out/gap.log" '\[LOG\]' >/dev/null
+  nft_cut 40001
+  sleep "$GAP_S"
+  local mended applied
+  mended=$(now)
+  nft delete table inet cut
+  applied=$(wait_line "$out/gap.log" '\[LOG\]' 2)
+  stop_game "$out/gap.log"
+  {
+    echo "gap of ${GAP_S} s: G3G4 sent into it applied | $(since "$mended" "$applied") s after the gap"
+    echo "gap of ${GAP_S} s: the server's error lines | $(grep -c '\[ERROR\]' "$out/gap.log")"
+  } >"$out/gap.txt"
+}
+
 # How long after the peer's send of G3G4 the game's "[LOG]" line came.
 idle_result() { # game log, peer log, label
   local sent applied
@@ -230,10 +252,10 @@ dir=$(realpath "$dir")
 out=$(mktemp -d)
 echo "== Network faults, with the shipped timings ($(. /etc/os-release; echo "$PRETTY_NAME"), logs in $out) =="
 pids=()
-for line in dead_peer dead_server idle give_up; do
+for line in dead_peer dead_server gap idle give_up; do
   unshare -n "$self" --line "$line" "$dir" "$out" &
   pids+=($!)
 done
 for pid in "${pids[@]}"; do wait "$pid" || true; done
-cat "$out"/dead-peer.txt "$out"/dead-server.txt "$out"/idle.txt "$out"/give-up.txt 2>/dev/null |
+cat "$out"/dead-peer.txt "$out"/dead-server.txt "$out"/gap.txt "$out"/idle.txt "$out"/give-up.txt 2>/dev/null |
   awk -F' [|] ' '{printf "%-70s %s\n", $1, $2}'
