@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # What a player sees when the network between two games fails, measured on the
 # real program with the timings it ships with. As root: each line runs in a
-# network namespace of its own (unshare -n), where nftables rules stand in for
-# the network, and the game on a display of its own
+# network namespace of its own (unshare -n, with a /tmp of its own), where
+# nftables rules stand in for the network, and the game on a display of its own
 # (tests/support/with-xvfb.sh). The peers on the other end are plain sockets
 # (python3), which never probe a quiet connection themselves. The lines run
-# side by side, about four minutes in all:
+# side by side, about three minutes in all:
 #   dead-peer    a server's peer plays C7C5, then every packet of its
 #                connection is dropped (no close, no reset); a second peer
 #                connects at once and plays Red's G3G4. Time from the cut to
@@ -39,8 +39,10 @@ WAIT_S=300 # no line waits for anything longer than this
 python=/usr/bin/python3
 
 now() { date +%s.%N; }
-since() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f", b - a}'; }
-since_ms() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.0f", 1000 * (b - a)}'; }
+# Seconds (or milliseconds) from one time to another; "never" for a time that
+# never came.
+since() { awk -v a="$1" -v b="$2" 'BEGIN {if (b == "never") print "never"; else printf "%.1f s", b - a}'; }
+since_ms() { awk -v a="$1" -v b="$2" 'BEGIN {if (b == "never") print "never"; else printf "%.0f ms", 1000 * (b - a)}'; }
 
 # Each line of standard input, prefixed with the time it came.
 stamp() { while IFS= read -r line; do printf '%s %s\n' "$(now)" "$line"; done; }
@@ -119,8 +121,8 @@ line_dead_peer() {
   dropped=$(wait_line "$out/dead-peer.log" '\[ERROR\] Network error')
   applied=$(wait_line "$out/dead-peer.log" '\[LOG\]' 2)
   stop_game "$out/dead-peer.log"
-  echo "dead peer: cut to the server's error line | $(since "$cut" "$dropped") s" >"$out/dead-peer.txt"
-  echo "dead peer: cut to the next peer's G3G4 applied | $(since "$cut" "$applied") s" >>"$out/dead-peer.txt"
+  echo "dead peer: cut to the server's error line | $(since "$cut" "$dropped")" >"$out/dead-peer.txt"
+  echo "dead peer: cut to the next peer's G3G4 applied | $(since "$cut" "$applied")" >>"$out/dead-peer.txt"
   echo "dead peer: the error line | $(grep -m 1 -o '\[ERROR\] Network error.*' "$out/dead-peer.log")" >>"$out/dead-peer.txt"
 }
 
@@ -134,7 +136,7 @@ line_dead_server() {
   nft_cut $PORT
   dropped=$(wait_line "$out/dead-server.log" '\[ERROR\] Network error')
   stop_game "$out/dead-server.log"
-  echo "dead server: cut to the client's error line | $(since "$cut" "$dropped") s" >"$out/dead-server.txt"
+  echo "dead server: cut to the client's error line | $(since "$cut" "$dropped")" >"$out/dead-server.txt"
 }
 
 line_gap() {
@@ -149,7 +151,7 @@ line_gap() {
   applied=$(wait_line "$out/gap.log" '\[LOG\]' 2)
   stop_game "$out/gap.log"
   {
-    echo "gap of ${GAP_S} s: G3G4 sent into it applied | $(since "$mended" "$applied") s after the gap"
+    echo "gap of ${GAP_S} s: G3G4 sent into it applied | $(since "$mended" "$applied") after the gap"
     echo "gap of ${GAP_S} s: the server's error lines | $(grep -c '\[ERROR\]' "$out/gap.log")"
   } >"$out/gap.txt"
 }
@@ -160,7 +162,7 @@ idle_result() { # game log, peer log, label
   sent=$(awk '$2 == "G3G4" {print $3}' "$2")
   applied=$(grep '\[LOG\]' "$1" | sed -n 2p | cut -d' ' -f1)
   if [ -n "$applied" ]; then
-    echo "idle ${IDLE_S} s, firewall forgets after ${FORGET_S} s: $3 | applied $(since_ms "$sent" "$applied") ms after it was sent"
+    echo "idle ${IDLE_S} s, firewall forgets after ${FORGET_S} s: $3 | applied $(since_ms "$sent" "$applied") after it was sent"
   else
     echo "idle ${IDLE_S} s, firewall forgets after ${FORGET_S} s: $3 | never applied"
   fi
@@ -206,7 +208,7 @@ EOF
     sent=$(awk '$2 == "G3G4" {print $3}' "$out/idle-plain.peer")
     got=$(awk '$2 == "G3G4" {print $3}' "$out/idle-plain.log")
     if [ -n "$got" ]; then
-      echo "idle ${IDLE_S} s, firewall forgets after ${FORGET_S} s: two plain sockets | received $(since_ms "$sent" "$got") ms after it was sent"
+      echo "idle ${IDLE_S} s, firewall forgets after ${FORGET_S} s: two plain sockets | received $(since_ms "$sent" "$got") after it was sent"
     else
       echo "idle ${IDLE_S} s, firewall forgets after ${FORGET_S} s: two plain sockets | lost (nothing in 20 s)"
     fi
@@ -219,7 +221,7 @@ give_up_result() { # label, port
   start=$(now)
   "$dir/tavelorn" -c 127.0.0.1:"$2" >"$out/give-up-$2.out" 2>"$out/give-up-$2.err" || status=$?
   end=$(now)
-  echo "$1 | exit after $(since "$start" "$end") s with status $status: $(tail -n 1 "$out/give-up-$2.out"); $(cat "$out/give-up-$2.err")"
+  echo "$1 | exit after $(since "$start" "$end") with status $status: $(tail -n 1 "$out/give-up-$2.out"); $(cat "$out/give-up-$2.err")"
 }
 
 line_give_up() {
@@ -233,6 +235,9 @@ line_give_up() {
 if [ "${1:-}" = --line ]; then
   dir=$3 out=$4
   ip link set lo up
+  # A /tmp of the line's own: its displays and session buses never meet the
+  # other lines' (whose sockets a network namespace does not keep apart).
+  mount -t tmpfs tmpfs /tmp
   "line_$2"
   stop_started
   wait
@@ -249,11 +254,11 @@ if [ ! -x "$dir/tavelorn" ]; then
   cmake --build "$dir" -j"$(nproc)" --target tavelorn >/dev/null
 fi
 dir=$(realpath "$dir")
-out=$(mktemp -d)
+out=$(mktemp -d -p /var/tmp)
 echo "== Network faults, with the shipped timings ($(. /etc/os-release; echo "$PRETTY_NAME"), logs in $out) =="
 pids=()
 for line in dead_peer dead_server gap idle give_up; do
-  unshare -n "$self" --line "$line" "$dir" "$out" &
+  unshare -n -m --propagation private "$self" --line "$line" "$dir" "$out" &
   pids+=($!)
 done
 for pid in "${pids[@]}"; do wait "$pid" || true; done
