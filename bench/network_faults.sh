@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # What a player sees when the network between two games fails, measured on the
 # real program with the timings it ships with. As root: each line runs in a
-# network namespace of its own (unshare -n, with a /tmp of its own), where
-# nftables rules stand in for the network, and the game on a display of its own
-# (tests/support/with-xvfb.sh). The peers on the other end are plain sockets
+# network namespace of its own (unshare -n), where nftables rules stand in for
+# the network; the games share one virtual display
+# (tests/support/with-xvfb.sh), each with a session bus of its own, so that
+# no two instances ever meet. The peers on the other end are plain sockets
 # (python3), which never probe a quiet connection themselves. The lines run
 # side by side, about three minutes in all:
 #   dead-peer    a server's peer plays C7C5, then every packet of its
@@ -62,12 +63,11 @@ wait_line() { # log, pattern[, n]
 started=()
 stop_started() { [ ${#started[@]} -eq 0 ] || kill "${started[@]}" 2>/dev/null || true; }
 
-# The game in MODE on a display and a session bus of its own, its lines
-# stamped into LOG; its process id goes to LOG.pid. Once the game ends, its
-# display goes with it.
+# The game in MODE on a session bus of its own, its lines stamped into LOG;
+# its process id goes to LOG.pid.
 game() { # log, mode, argument
   local log=$1
-  tests/support/with-xvfb.sh sh -c 'echo $$ >"$0.pid"; exec "$@"' "$log" "$dir/tavelorn" "$2" "$3" \
+  dbus-run-session -- sh -c 'echo $$ >"$0.pid"; exec "$@"' "$log" "$dir/tavelorn" "$2" "$3" \
     > >(stamp >"$log") 2>&1 &
   # The window is up (and polls its link) once the application runs.
   wait_line "$log" 'Lancement de l' >/dev/null
@@ -235,12 +235,21 @@ line_give_up() {
 if [ "${1:-}" = --line ]; then
   dir=$3 out=$4
   ip link set lo up
-  # A /tmp of the line's own: its displays and session buses never meet the
-  # other lines' (whose sockets a network namespace does not keep apart).
-  mount -t tmpfs tmpfs /tmp
   "line_$2"
   stop_started
   wait
+  exit 0
+fi
+
+# On the display: every line side by side. A game in a network namespace
+# reaches the display through its socket file.
+if [ "${1:-}" = --lines ]; then
+  pids=()
+  for line in dead_peer dead_server gap idle give_up; do
+    unshare -n "$self" --line "$line" "$2" "$3" &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || true; done
   exit 0
 fi
 
@@ -254,13 +263,8 @@ if [ ! -x "$dir/tavelorn" ]; then
   cmake --build "$dir" -j"$(nproc)" --target tavelorn >/dev/null
 fi
 dir=$(realpath "$dir")
-out=$(mktemp -d -p /var/tmp)
+out=$(mktemp -d)
 echo "== Network faults, with the shipped timings ($(. /etc/os-release; echo "$PRETTY_NAME"), logs in $out) =="
-pids=()
-for line in dead_peer dead_server gap idle give_up; do
-  unshare -n -m --propagation private "$self" --line "$line" "$dir" "$out" &
-  pids+=($!)
-done
-for pid in "${pids[@]}"; do wait "$pid" || true; done
+tests/support/with-xvfb.sh "$self" --lines "$dir" "$out"
 cat "$out"/dead-peer.txt "$out"/dead-server.txt "$out"/gap.txt "$out"/idle.txt "$out"/give-up.txt 2>/dev/null |
   awk -F' [|] ' '{printf "%-70s %s\n", $1, $2}'
