@@ -26,7 +26,7 @@
 #   give-up      `tavelorn -c` to an address whose packets are dropped (a
 #                machine that is off): time to its exit, its status and its
 #                last lines; the same for a refused address.
-# Usage: [IDLE_S=S] [FORGET_S=S] [GAP_S=S] bench/network_faults.sh [BUILD_DIR]
+# Usage: [IDLE_S=S] [FORGET_S=S] [GAP_S=S] [WAIT_S=S] bench/network_faults.sh [BUILD_DIR]
 #        (default build)
 set -euo pipefail
 self=$(realpath "$0")
@@ -36,7 +36,7 @@ IDLE_S=${IDLE_S:-150}
 FORGET_S=${FORGET_S:-90}
 GAP_S=${GAP_S:-55}
 PORT=5000
-WAIT_S=300 # no line waits for anything longer than this
+WAIT_S=${WAIT_S:-300} # no line waits for anything longer than this
 python=/usr/bin/python3
 
 now() { date +%s.%N; }
