@@ -16,9 +16,10 @@ extern int32_t is_connected;
 // firewalls and NATs on its way. Each peer connection gets these when it is
 // made: TCP probes the peer once the connection has been quiet for
 // `keepalive_idle_s`, then every `keepalive_interval_s`, and gives the
-// connection up `peer_silence_limit_ms` after the peer's last packet, which
-// is also as long as a sent move may stay unacknowledged; the loss then shows
-// as a receive error. A client's connect gives up after `connect_limit_ms`.
+// connection up `peer_silence_limit_ms` after the peer's last packet (or
+// after `keepalive_probes` unanswered probes, on a system that counts them),
+// which is also as long as a sent move may stay unacknowledged; the loss then
+// shows as a receive error. A client's connect gives up after `connect_limit_ms`.
 // Read at set-up (and, on the server, at each accept); tests shorten them.
 extern int32_t keepalive_idle_s;
 extern int32_t keepalive_interval_s;
