@@ -11,6 +11,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,6 +22,41 @@ int32_t is_server = 0;
 int32_t is_connected = 0;
 
 constexpr int LISTEN_BACKLOG = 1;
+
+// A peer connection stays quiet while a player thinks, and nothing on the
+// wire asks after the peer: without help from TCP a peer that vanished (no
+// close, no reset ever comes) holds the server for good, and a firewall or
+// NAT that forgets a quiet connection drops the next move. So:
+// - a probe after 45 s of quiet keeps the connection known to anything on the
+//   way that forgets after more than that (90 s and up is common);
+// - 150 s after the peer's last packet, with the probes every 15 s unanswered,
+//   the connection is given up: a vanished peer is let go within 3 minutes,
+//   while a network that is gone for less than a minute loses nothing. A
+//   gap that began at the latest at the first probe is over by 105 s, and a
+//   probe at 105, 120 or 135 s finds the peer again; a move sent into the gap
+//   is tried once more between 60 and about 120 s after it was sent (TCP
+//   doubles its wait between tries), within the 150 s it may stay
+//   unacknowledged;
+// - 7 probes of 15 s after the 45 s make the same 150 s for a system that
+//   counts probes instead of time.
+constexpr int32_t KEEPALIVE_IDLE_S = 45;
+constexpr int32_t KEEPALIVE_INTERVAL_S = 15;
+constexpr int32_t KEEPALIVE_PROBES = 7;
+constexpr int32_t PEER_SILENCE_LIMIT_MS = 150 * 1000;
+static_assert(KEEPALIVE_IDLE_S + KEEPALIVE_PROBES * KEEPALIVE_INTERVAL_S == PEER_SILENCE_LIMIT_MS / 1000);
+// A server that is there answers within a second or two. A connect that has
+// had no answer to its tries at 0, 1, 3, 7 and 15 s is to a machine that is
+// off or behind a firewall that drops it; left to the system it would go on
+// for over two minutes, with no window and no word to the player. Refused
+// and unreachable addresses still fail at once.
+constexpr int32_t CONNECT_LIMIT_MS = 20 * 1000;
+
+int32_t keepalive_idle_s = KEEPALIVE_IDLE_S;
+int32_t keepalive_interval_s = KEEPALIVE_INTERVAL_S;
+int32_t keepalive_probes = KEEPALIVE_PROBES;
+int32_t peer_silence_limit_ms = PEER_SILENCE_LIMIT_MS;
+int32_t connect_limit_ms = CONNECT_LIMIT_MS;
+
 // How long a send that got part of a move text out may wait to finish it.
 // Giving up at once would leave half a text on the wire, and the peer would
 // then read every later text shifted by those bytes; waiting longer would
@@ -93,6 +129,19 @@ static void set_non_blocking(int fd)
     fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
+// Keep-alive probes and the limit on unacknowledged bytes, as set above, on
+// a peer connection. The results are ignored: a system without one of them
+// still plays, as before.
+static void watch_peer_connection(int fd)
+{
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &keepalive_idle_s, sizeof keepalive_idle_s);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &keepalive_interval_s, sizeof keepalive_interval_s);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &keepalive_probes, sizeof keepalive_probes);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &peer_silence_limit_ms, sizeof peer_silence_limit_ms);
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+}
+
 static long long monotonic_ms()
 {
     timespec now;
@@ -151,8 +200,34 @@ int start_server(uint16_t port)
     return fd;
 }
 
-// Blocks until the connection is made or refused. A host name or an IPv6
-// text is refused before any socket exists.
+// Waits for the connect begun on the non-blocking `fd`: 0 once connected,
+// -1 with errno set when it failed, or ETIMEDOUT after `limit_ms`.
+static int finish_connect(int fd, int limit_ms)
+{
+    const long long deadline_ms = monotonic_ms() + limit_ms;
+    for (;;) {
+        const long long left = deadline_ms - monotonic_ms();
+        pollfd entry = {fd, POLLOUT, 0};
+        const int ready = left > 0 ? poll(&entry, 1, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0) {
+            if (ready == 0)
+                errno = ETIMEDOUT;
+            return -1;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
+            return -1;
+        errno = error;
+        return error == 0 ? 0 : -1;
+    }
+}
+
+// Blocks until the connection is made, refused, or has had no answer for
+// `connect_limit_ms`. A host name or an IPv6 text is refused before any
+// socket exists.
 int connect_to(const char* address, uint16_t port)
 {
     sockaddr_in record = ipv4_record(port);
@@ -161,10 +236,14 @@ int connect_to(const char* address, uint16_t port)
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&record), sizeof record) < 0) {
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    const int result = connect(fd, reinterpret_cast<sockaddr*>(&record), sizeof record);
+    if (result < 0 && (errno != EINPROGRESS || finish_connect(fd, connect_limit_ms) < 0)) {
         close(fd);
         return -1;
     }
+    fcntl(fd, F_SETFL, flags);
     return fd;
 }
 
@@ -202,6 +281,7 @@ int network_init_client(const char* address, uint16_t port)
     std::printf("[DEBUG][NETWORK] Initializing client to %s:%d\n", address, port);
     if (take_link_socket(connect_to(address, port), 0, "[ERROR] Failed to connect to server") < 0)
         return -1;
+    watch_peer_connection(network_socket);
     std::printf("[DEBUG][NETWORK] Connected to server (non-blocking)\n");
     return 0;
 }
@@ -221,6 +301,7 @@ static void accept_waiting_peer()
         return;
     }
     set_non_blocking(client_socket);
+    watch_peer_connection(client_socket);
     pending_count = 0;
     is_connected = 1;
     std::printf("[DEBUG][NETWORK] Client connected!\n");

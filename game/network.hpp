@@ -11,6 +11,22 @@ extern int32_t client_socket;  // server: accepted peer, -1 while none
 extern int32_t is_server;
 extern int32_t is_connected;
 
+// How the link finds a peer that has gone without a word (a machine switched
+// off, a network that went away) and keeps an idle connection known to the
+// firewalls and NATs on its way. Each peer connection gets these when it is
+// made: TCP probes the peer once the connection has been quiet for
+// `keepalive_idle_s`, then every `keepalive_interval_s`, and gives the
+// connection up `peer_silence_limit_ms` after the peer's last packet (or
+// after `keepalive_probes` unanswered probes, on a system that counts them),
+// which is also as long as a sent move may stay unacknowledged; the loss then
+// shows as a receive error. A client's connect gives up after `connect_limit_ms`.
+// Read at set-up (and, on the server, at each accept); tests shorten them.
+extern int32_t keepalive_idle_s;
+extern int32_t keepalive_interval_s;
+extern int32_t keepalive_probes;
+extern int32_t peer_silence_limit_ms;
+extern int32_t connect_limit_ms;
+
 // Move text: source column letter, source row digit, destination column
 // letter, destination row digit ("E7E4"); exactly these bytes on the wire.
 constexpr int MOVE_TEXT_BYTES = 4;

@@ -17,6 +17,9 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagi
 [ "${VERSION_CODENAME:-}" = bookworm ] && test_packages+=(clang-format-14 git)
 # The packaging test renders the manual page.
 test_packages+=(groff-base)
+# The link's fault test and bench/network_faults.sh make a network's faults
+# with nftables; the benchmark brings its namespaces' loopback up with ip.
+test_packages+=(nftables iproute2)
 
 # What debian/control's Build-Depends names, with the tools that run the
 # package build.

@@ -1,0 +1,75 @@
+#include "network_faults.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// Hands `rules` to nft; its complaints go to standard error.
+static bool nft(const std::string& rules)
+{
+    FILE* pipe = popen(NFT_PROGRAM " -f - >/dev/null", "w");
+    if (pipe == nullptr)
+        return false;
+    std::fputs(rules.c_str(), pipe);
+    return pclose(pipe) == 0;
+}
+
+std::string enter_own_network()
+{
+    if (geteuid() != 0)
+        return "a network namespace needs root";
+    if (unshare(CLONE_NEWNET) != 0)
+        return std::string("no network namespace: ") + std::strerror(errno);
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request = {};
+    std::strcpy(request.ifr_name, "lo");
+    const bool up = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
+                    (request.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &request) == 0);
+    if (fd >= 0)
+        close(fd);
+    if (!up)
+        return "the loopback interface stays down";
+    return nft("list ruleset\n") ? "" : "nft does not work here";
+}
+
+bool cut_port(uint16_t port)
+{
+    const std::string p = std::to_string(port);
+    return nft("table inet cut {\n chain in { type filter hook input priority 0; }\n}\n"
+               "add rule inet cut in tcp sport " +
+               p +
+               " drop\n"
+               "add rule inet cut in tcp dport " +
+               p + " drop\n");
+}
+
+bool mend_cuts()
+{
+    return nft("delete table inet cut\n");
+}
+
+// A connection's packets pass the output hook first: there it gets the short
+// time-out. With loose pick-up off, the next packet of a connection that has
+// been forgotten is not taken up as a new one but counts as invalid.
+bool forget_quiet_connections(int quiet_s)
+{
+    const std::string rules =
+        "table inet forget {\n"
+        " ct timeout quiet { protocol tcp; l3proto ip; policy = { established : " +
+        std::to_string(quiet_s) +
+        " }; }\n"
+        " chain out { type filter hook output priority 0; meta l4proto tcp ct timeout set \"quiet\"; }\n"
+        " chain in { type filter hook input priority 0; ct state invalid drop; }\n"
+        "}\n";
+    if (!nft(rules))
+        return false;
+    FILE* loose = std::fopen("/proc/sys/net/netfilter/nf_conntrack_tcp_loose", "w");
+    const bool strict = loose != nullptr && std::fputs("0\n", loose) >= 0;
+    return (loose == nullptr || std::fclose(loose) == 0) && strict;
+}
