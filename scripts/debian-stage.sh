@@ -8,7 +8,10 @@
 #   COMMAND runs in the source copy inside the root instead of scripts/test.sh.
 # Environment: TAVELORN_ROOTS, where the roots live (default
 # /var/tmp/tavelorn-roots); TAVELORN_ROOT_MAX_DAYS, how old a root may be to
-# be reused (default 7; 0 makes a new one).
+# be reused (default 7; 0 makes a new one); TAVELORN_ARCH, the Debian
+# architecture of the root (default this machine's): i386 runs natively on
+# amd64, any other through qemu-user-static's emulators. A root of another
+# architecture is SUITE-ARCH beside the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +20,10 @@ suite=${1:-trixie}
 [ $# -gt 0 ] || set -- scripts/test.sh
 
 roots=${TAVELORN_ROOTS:-/var/tmp/tavelorn-roots}
+host_arch=$(dpkg --print-architecture)
+arch=${TAVELORN_ARCH:-$host_arch}
 root="$roots/$suite"
+[ "$arch" = "$host_arch" ] || root="$roots/$suite-$arch"
 ready="$root/.tavelorn-root-ready"
 max_days=${TAVELORN_ROOT_MAX_DAYS:-7}
 
@@ -25,10 +31,34 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "debian-stage: run as root (debootstrap, mounts and chroot need it)" >&2
   exit 1
 fi
-if ! command -v debootstrap >/dev/null; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap ||
-    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap; }
-fi
+host_install() { # PACKAGE...: installs what this machine lacks for the roots
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" ||
+    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@"; }
+}
+command -v debootstrap >/dev/null || host_install debootstrap
+
+# How the root's programs run here. The kernel runs i386 programs on amd64
+# itself (under the 32-bit personality, so that uname agrees with the root);
+# anything else goes through the emulator that binfmt_misc hands the
+# architecture's programs to, fixed at registration so that it is found
+# inside the root too.
+personality=()
+case $host_arch:$arch in
+  "$arch:$arch") ;;
+  amd64:i386) personality=(setarch linux32) ;;
+  *)
+    case $arch in
+      amd64) qemu_arch=x86_64 ;; arm64) qemu_arch=aarch64 ;; armel | armhf) qemu_arch=arm ;;
+      ppc64el) qemu_arch=ppc64le ;; *) qemu_arch=$arch ;;
+    esac
+    [ -e /usr/lib/binfmt.d/qemu-$qemu_arch.conf ] || host_install qemu-user-static
+    binfmt=/proc/sys/fs/binfmt_misc
+    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+    [ -e "$binfmt/qemu-$qemu_arch" ] || cat "/usr/lib/binfmt.d/qemu-$qemu_arch.conf" >"$binfmt/register"
+    grep -qx enabled "$binfmt/qemu-$qemu_arch" ||
+      { echo "debian-stage: no emulator runs $arch programs here" >&2; exit 1; }
+    ;;
+esac
 
 mounts=()
 unmount_all() {
@@ -56,8 +86,9 @@ else
   echo "== Making a $suite root in $root =="
   remove_root
   mkdir -p "$roots"
-  debootstrap --variant=minbase "$suite" "$root" >"$roots/$suite.debootstrap.log" 2>&1 ||
-    { tail -n 30 "$roots/$suite.debootstrap.log" >&2; exit 1; }
+  log="$root.debootstrap.log"
+  debootstrap --variant=minbase --arch="$arch" "$suite" "$root" >"$log" 2>&1 ||
+    { tail -n 30 "$log" >&2; exit 1; }
   touch "$ready"
 fi
 
@@ -85,8 +116,8 @@ mount -t sysfs sysfs "$root/sys" && mounts+=("$root/sys")
 mount --rbind /dev "$root/dev" && mounts+=("$root/dev")
 mount --make-rslave "$root/dev"
 
-echo "== $* in Debian $suite =="
+echo "== $* in Debian $suite ($arch) =="
 # No display of the host's, no variable of the host's shell: the tests start
 # what they need themselves.
-chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+"${personality[@]}" chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   HOME=/root LANG=C.UTF-8 CI="${CI:-}" /bin/bash -c 'cd /src && "$@"' stage "$@"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building (and, with "test", testing;
 # with "package", building the Debian package; with "package-check", the
-# package stage's checks beside it) needs, only those that are missing.
+# package stage's checks beside it; with "package-twin" and "package-diff",
+# the second build that shows the package reproducible and the tool that
+# shows how two builds differ) needs, only those that are missing.
 # Runs as root on Debian 12 or 13.
-# Usage: scripts/install-deps.sh [test|package|package-check]...
+# Usage: scripts/install-deps.sh [test|package|package-check|package-twin|package-diff]...
 set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config libgtk-4-dev)
@@ -24,8 +26,11 @@ test_packages+=(nftables iproute2)
 # What debian/control's Build-Depends names, with the tools that run the
 # package build.
 package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev)
-# lintian, and Xlib for the tool that closes the installed game's window.
-package_check_packages=(lintian libx11-dev)
+# lintian; the locale the twin build runs in; diffoscope, when the twin builds
+# differ.
+package_check_packages=(lintian)
+package_twin_packages=(locales)
+package_diff_packages=(diffoscope-minimal)
 
 wanted=("${build_packages[@]}")
 for group in "$@"; do
@@ -33,6 +38,8 @@ for group in "$@"; do
     test) wanted+=("${test_packages[@]}") ;;
     package) wanted+=("${package_packages[@]}") ;;
     package-check) wanted+=("${package_check_packages[@]}") ;;
+    package-twin) wanted+=("${package_twin_packages[@]}") ;;
+    package-diff) wanted+=("${package_diff_packages[@]}") ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

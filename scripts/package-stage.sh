@@ -2,11 +2,13 @@
 # The Debian package, built and checked the way a distribution would, for one
 # suite (trixie by default, or bookworm):
 #  1. in the suite's root that scripts/debian-stage.sh keeps, scripts/package.sh
-#     builds it with dpkg-buildpackage and lintian checks the result, pedantic,
-#     failing on any error or warning;
+#     builds it with dpkg-buildpackage, then builds it again from another path
+#     under another umask, time zone and locale and fails unless the packages
+#     are identical; lintian checks the result, pedantic, failing on any error
+#     or warning;
 #  2. a copy of a second root, which never gets a package of its own, installs
-#     the .deb with apt, starts the installed game on a display of its own,
-#     closes it and purges it (tests/packaging/check-install.sh --package).
+#     the .deb with apt, runs the package's autopkgtest against it, checks its
+#     files and purges it (tests/packaging/check-install.sh --package).
 # Usage: scripts/package-stage.sh [SUITE]
 # Environment: as scripts/debian-stage.sh (TAVELORN_ROOTS, TAVELORN_ROOT_MAX_DAYS).
 set -euo pipefail
@@ -20,15 +22,13 @@ pristine="$roots/pristine"
 install="$roots/install"
 version=$(sed -n '1s/^[^(]*(\([^)]*\)).*/\1/p' debian/changelog)
 
-# The tool that closes a window as a window manager does, built beside the
-# package (the package's root gets no compiler).
 scripts/debian-stage.sh "$suite" bash -c '
   set -e
   scripts/package.sh
+  scripts/package.sh --twin
   scripts/install-deps.sh package-check
   echo "== lintian =="
-  lintian --pedantic -I --allow-root --fail-on error,warning build-deb/*.changes
-  g++ -O2 -o build-deb/close-window tests/support/close_window.cpp -lX11'
+  lintian --pedantic -I --allow-root --fail-on error,warning build-deb/*.changes'
 deb=$(find "$build_root/src" -maxdepth 1 -name "tavelorn_${version}_*.deb" | head -n 1)
 [ -n "$deb" ] || { echo "package-stage: no tavelorn_${version} package was built" >&2; exit 1; }
 
@@ -48,7 +48,7 @@ remove_copy
 mkdir -p "$install"
 echo "== Copying the pristine $suite root =="
 cp -a "$pristine/$suite" "$copy"
-cp "$deb" "$build_root/src/build-deb/close-window" "$copy/var/tmp/"
+cp "$deb" "$copy/var/tmp/"
 # Packages the build root already fetched spare the copy a download; only
 # what apt chooses for the package gets installed.
 fetched=("$build_root"/var/cache/apt/archives/*.deb)
@@ -58,5 +58,5 @@ if [ -e "${fetched[0]}" ]; then
 fi
 
 TAVELORN_ROOTS=$install scripts/debian-stage.sh "$suite" \
-  tests/packaging/check-install.sh --package "/var/tmp/${deb##*/}" /var/tmp/close-window
+  tests/packaging/check-install.sh --package "/var/tmp/${deb##*/}"
 remove_copy
