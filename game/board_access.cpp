@@ -1,10 +1,10 @@
 // The board as assistive technologies read it: a widget named "Plateau" whose
-// texts follow every move. On GTK 4.10 and newer each square is an accessible
-// object of its own, with the bounds it is drawn at, so that a screen reader
-// that presses an object presses that square through the board's ordinary
+// texts follow every move. On GTK 4.10 and newer each square is a child widget
+// of its own, with the bounds it is drawn at and a "click" action, so that a
+// screen reader that clicks a square presses it through the board's ordinary
 // press handler; GTK 4.8 has no such objects, and there the board's
-// description gives the whole position. From GTK 4.14 each applied move, and
-// the end of the game, is announced.
+// description gives the whole position. From GTK 4.14 each applied move, each
+// selection, and the end of the game, is announced.
 #include <cstring>
 
 #include "app.hpp"
