@@ -66,26 +66,23 @@ static void tavelorn_square_class_init(TavelornSquareClass* klass)
 }
 
 // ---------------------------------------------------------------------------
-// The board: a drawing area whose children are its 81 squares
+// The board: a drawing area whose children are its 81 squares, made when an
+// assistive technology first asks for them: a window nobody reads aloud does
+// not pay for 81 widgets at start-up.
 
 struct _TavelornBoard {
     GtkDrawingArea parent_instance;
-    TavelornSquare* squares[BOARD_SIZE * BOARD_SIZE]; // in reading order
+    TavelornSquare* squares[BOARD_SIZE * BOARD_SIZE]; // in reading order; none until asked for
 };
 
 G_DECLARE_FINAL_TYPE(TavelornBoard, tavelorn_board, TAVELORN, BOARD, GtkDrawingArea)
-G_DEFINE_TYPE(TavelornBoard, tavelorn_board, GTK_TYPE_DRAWING_AREA)
 
-static void tavelorn_board_init(TavelornBoard* self)
-{
-    for (int32_t i = 0; i < BOARD_SIZE * BOARD_SIZE; ++i) {
-        TavelornSquare* square = TAVELORN_SQUARE(g_object_new(tavelorn_square_get_type(), nullptr));
-        square->row = i / BOARD_SIZE;
-        square->col = i % BOARD_SIZE;
-        gtk_widget_set_parent(GTK_WIDGET(square), GTK_WIDGET(self));
-        self->squares[i] = square;
-    }
-}
+static void tavelorn_board_accessible_init(GtkAccessibleInterface* iface);
+
+G_DEFINE_TYPE_WITH_CODE(TavelornBoard, tavelorn_board, GTK_TYPE_DRAWING_AREA,
+                        G_IMPLEMENT_INTERFACE(GTK_TYPE_ACCESSIBLE, tavelorn_board_accessible_init))
+
+static void tavelorn_board_init(TavelornBoard*) {}
 
 static void tavelorn_board_dispose(GObject* object)
 {
@@ -99,13 +96,20 @@ static void tavelorn_board_dispose(GObject* object)
 }
 
 // Each square lies where it is drawn, whatever size the board is given.
-static void tavelorn_board_size_allocate(GtkWidget* widget, int width, int height, int baseline)
+static void place_squares(TavelornBoard* self)
 {
-    GTK_WIDGET_CLASS(tavelorn_board_parent_class)->size_allocate(widget, width, height, baseline);
-    for (TavelornSquare* square : TAVELORN_BOARD(widget)->squares) {
+    for (TavelornSquare* square : self->squares) {
+        if (!square)
+            return;
         const GtkAllocation bounds{square_origin_px(square->col), square_origin_px(square->row), CELL_SIZE, CELL_SIZE};
         gtk_widget_size_allocate(GTK_WIDGET(square), &bounds, -1);
     }
+}
+
+static void tavelorn_board_size_allocate(GtkWidget* widget, int width, int height, int baseline)
+{
+    GTK_WIDGET_CLASS(tavelorn_board_parent_class)->size_allocate(widget, width, height, baseline);
+    place_squares(TAVELORN_BOARD(widget));
 }
 
 static void tavelorn_board_class_init(TavelornBoardClass* klass)
@@ -113,6 +117,41 @@ static void tavelorn_board_class_init(TavelornBoardClass* klass)
     G_OBJECT_CLASS(klass)->dispose = tavelorn_board_dispose;
     GTK_WIDGET_CLASS(klass)->size_allocate = tavelorn_board_size_allocate;
     gtk_widget_class_set_accessible_role(GTK_WIDGET_CLASS(klass), GTK_ACCESSIBLE_ROLE_GRID);
+}
+
+static void name_squares(TavelornBoard* self, bool announce_changes);
+
+// Placed at once on a board that has its size, so that their bounds are right
+// before the next frame; named quietly.
+static void make_squares(TavelornBoard* self)
+{
+    for (int32_t i = 0; i < BOARD_SIZE * BOARD_SIZE; ++i) {
+        TavelornSquare* square = TAVELORN_SQUARE(g_object_new(tavelorn_square_get_type(), nullptr));
+        square->row = i / BOARD_SIZE;
+        square->col = i % BOARD_SIZE;
+        gtk_widget_set_parent(GTK_WIDGET(square), GTK_WIDGET(self));
+        self->squares[i] = square;
+    }
+    if (gtk_widget_get_width(GTK_WIDGET(self)) > 0)
+        place_squares(self);
+    name_squares(self, false);
+}
+
+static GtkAccessibleInterface* widget_accessible_iface = nullptr;
+
+static GtkAccessible* board_get_first_accessible_child(GtkAccessible* accessible)
+{
+    TavelornBoard* self = TAVELORN_BOARD(accessible);
+    if (!self->squares[0])
+        make_squares(self);
+    return widget_accessible_iface->get_first_accessible_child(accessible);
+}
+
+// Everything else is the widget's own.
+static void tavelorn_board_accessible_init(GtkAccessibleInterface* iface)
+{
+    widget_accessible_iface = static_cast<GtkAccessibleInterface*>(g_type_interface_peek_parent(iface));
+    iface->get_first_accessible_child = board_get_first_accessible_child;
 }
 
 // On GTK 4.14 and newer; no announcement before.
@@ -134,9 +173,10 @@ static constexpr const char* SELECTION_DROPPED = "Sélection annulée.";
 // ends without one was dropped.
 static bool move_announced = false;
 
-// Renames the squares whose content changed and moves the selected state; a
-// new selection, and one dropped without a move, are announced.
-static void name_squares(TavelornBoard* self)
+// Renames the squares whose content changed and moves the selected state;
+// with `announce_changes`, a new selection, and one dropped without a move,
+// are announced.
+static void name_squares(TavelornBoard* self, bool announce_changes)
 {
     bool dropped = false;
     for (TavelornSquare* square : self->squares) {
@@ -154,13 +194,13 @@ static void name_squares(TavelornBoard* self)
         if (selected != square->selected) {
             square->selected = selected;
             gtk_accessible_update_state(GTK_ACCESSIBLE(square), GTK_ACCESSIBLE_STATE_SELECTED, selected, -1);
-            if (selected)
+            if (selected && announce_changes)
                 announce(GTK_WIDGET(self), name);
             else
                 dropped = !move_announced;
         }
     }
-    if (dropped)
+    if (dropped && announce_changes)
         announce(GTK_WIDGET(self), SELECTION_DROPPED);
 }
 
@@ -194,7 +234,7 @@ void board_access_refresh(GtkWidget* board_widget)
         return;
 #if GTK_CHECK_VERSION(4, 10, 0)
     if (G_TYPE_CHECK_INSTANCE_TYPE(board_widget, tavelorn_board_get_type()))
-        name_squares(TAVELORN_BOARD(board_widget));
+        name_squares(TAVELORN_BOARD(board_widget), true);
     move_announced = false;
 #else
     char description[ACCESS_TEXT_BYTES];
