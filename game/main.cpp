@@ -92,6 +92,7 @@ int main(int argc, char** argv)
 
     std::printf("[DEBUG][MAIN] Lancement de l'application GTK avec ID: %s\n", app_id.c_str());
     choose_default_renderer();
+    choose_default_style();
     GtkApplication* app = gtk_application_new(app_id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
     g_signal_connect_data(app, "activate", G_CALLBACK(gui_activate), nullptr, nullptr, GConnectFlags(0));
     std::atexit(network_cleanup);

@@ -1,5 +1,6 @@
 // Test programs that make widgets need GTK up on a display before the first
-// one exists, rendering as the game itself chooses (no GL driver loaded).
+// one exists, rendering and styled as the game itself chooses (no GL driver loaded, the
+// dark style).
 #include <cstdio>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     choose_default_renderer();
+    choose_default_style();
     if (!gtk_init_check()) {
         std::fprintf(stderr, "No display: run through tests/support/with-xvfb.sh\n");
         return 1;
