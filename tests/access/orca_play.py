@@ -139,7 +139,7 @@ def review_until(name, prefix, what, tries=12):
     for _ in range(tries):
         before = len(said)
         key(name)
-        deadline = time.monotonic() + 5
+        deadline = time.monotonic() + WAIT_S  # in review, every key is answered
         while len(said) == before and time.monotonic() < deadline:
             time.sleep(0.05)
         time.sleep(0.1)
