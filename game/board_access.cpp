@@ -1,10 +1,10 @@
 // The board as assistive technologies read it: a widget named "Plateau" whose
-// texts follow every move. On GTK 4.10 and newer each square is an accessible
-// object of its own, with the bounds it is drawn at, so that a screen reader
-// that presses an object presses that square through the board's ordinary
+// texts follow every move. On GTK 4.10 and newer each square is a child widget
+// of its own, with the bounds it is drawn at and a "click" action, so that a
+// screen reader that clicks a square presses it through the board's ordinary
 // press handler; GTK 4.8 has no such objects, and there the board's
-// description gives the whole position. From GTK 4.14 each applied move, and
-// the end of the game, is announced.
+// description gives the whole position. From GTK 4.14 each applied move, each
+// selection, and the end of the game, is announced.
 #include <cstring>
 
 #include "app.hpp"
@@ -16,116 +16,63 @@ static constexpr const char* BOARD_NAME = "Plateau";
 #if GTK_CHECK_VERSION(4, 10, 0)
 
 // ---------------------------------------------------------------------------
-// A square: an accessible object with no widget, a grid cell of the board
+// A square: a grid cell of the board, a child widget that draws nothing and
+// takes no presses (they go to the board under it), laid out where the square
+// is drawn. Being a widget, it offers assistive technologies a "click"
+// action, which presses the board in the middle of the square.
 
 struct _TavelornSquare {
-    GObject parent_instance;
-    GtkATContext* context;
-    GtkWidget* board; // not owned: the board owns its squares
-    struct _TavelornSquare* next;
+    GtkWidget parent_instance;
     int32_t row, col;
     char name[64]; // as last given; every square's name fits
     gboolean selected;
 };
 
-G_DECLARE_FINAL_TYPE(TavelornSquare, tavelorn_square, TAVELORN, SQUARE, GObject)
+G_DECLARE_FINAL_TYPE(TavelornSquare, tavelorn_square, TAVELORN, SQUARE, GtkWidget)
 
-static void tavelorn_square_accessible_init(GtkAccessibleInterface* iface);
+G_DEFINE_TYPE(TavelornSquare, tavelorn_square, GTK_TYPE_WIDGET)
 
-G_DEFINE_TYPE_WITH_CODE(TavelornSquare, tavelorn_square, G_TYPE_OBJECT,
-                        G_IMPLEMENT_INTERFACE(GTK_TYPE_ACCESSIBLE, tavelorn_square_accessible_init))
-
-enum { SQUARE_PROP_ACCESSIBLE_ROLE = 1 };
-
-static void tavelorn_square_init(TavelornSquare*) {}
-
-static void tavelorn_square_dispose(GObject* object)
+static void tavelorn_square_init(TavelornSquare* square)
 {
-    g_clear_object(&TAVELORN_SQUARE(object)->context);
-    G_OBJECT_CLASS(tavelorn_square_parent_class)->dispose(object);
+    gtk_widget_set_can_target(GTK_WIDGET(square), FALSE);
 }
 
-// Every square is a grid cell; the role cannot be changed.
-static void tavelorn_square_get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec)
+// The press a mouse makes in the middle of the square, handed to the board's
+// click gesture as the toolkit hands it a real one. Once the game is over the
+// board takes no presses, and neither do its squares.
+static void square_click(GtkWidget* widget, const char*, GVariant*)
 {
-    if (id == SQUARE_PROP_ACCESSIBLE_ROLE)
-        g_value_set_enum(value, GTK_ACCESSIBLE_ROLE_GRID_CELL);
-    else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
-}
-
-static void tavelorn_square_set_property(GObject* object, guint id, const GValue*, GParamSpec* pspec)
-{
-    if (id != SQUARE_PROP_ACCESSIBLE_ROLE)
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+    const TavelornSquare* square = TAVELORN_SQUARE(widget);
+    GtkWidget* board_widget = gtk_widget_get_parent(widget);
+    if (!board_widget || !gtk_widget_is_sensitive(board_widget))
+        return;
+    GListModel* controllers = gtk_widget_observe_controllers(board_widget);
+    for (guint i = 0, n = g_list_model_get_n_items(controllers); i < n; ++i) {
+        GObject* controller = static_cast<GObject*>(g_list_model_get_item(controllers, i));
+        if (GTK_IS_GESTURE_CLICK(controller))
+            g_signal_emit_by_name(controller, "pressed", 1, static_cast<double>(square_centre_px(square->col)),
+                                  static_cast<double>(square_centre_px(square->row)));
+        g_object_unref(controller);
+    }
+    g_object_unref(controllers);
 }
 
 static void tavelorn_square_class_init(TavelornSquareClass* klass)
 {
-    GObjectClass* object_class = G_OBJECT_CLASS(klass);
-    object_class->dispose = tavelorn_square_dispose;
-    object_class->get_property = tavelorn_square_get_property;
-    object_class->set_property = tavelorn_square_set_property;
-    g_object_class_override_property(object_class, SQUARE_PROP_ACCESSIBLE_ROLE, "accessible-role");
-}
-
-static GtkATContext* square_get_at_context(GtkAccessible* accessible)
-{
-    TavelornSquare* square = TAVELORN_SQUARE(accessible);
-    if (!square->context && square->board)
-        square->context =
-            gtk_at_context_create(GTK_ACCESSIBLE_ROLE_GRID_CELL, accessible, gtk_widget_get_display(square->board));
-    return square->context ? GTK_AT_CONTEXT(g_object_ref(square->context)) : nullptr;
-}
-
-static gboolean square_get_platform_state(GtkAccessible*, GtkAccessiblePlatformState)
-{
-    return FALSE;
-}
-
-static GtkAccessible* square_get_accessible_parent(GtkAccessible* accessible)
-{
-    GtkWidget* board_widget = TAVELORN_SQUARE(accessible)->board;
-    return board_widget ? GTK_ACCESSIBLE(g_object_ref(board_widget)) : nullptr;
-}
-
-static GtkAccessible* square_get_first_accessible_child(GtkAccessible*)
-{
-    return nullptr;
-}
-
-static GtkAccessible* square_get_next_accessible_sibling(GtkAccessible* accessible)
-{
-    TavelornSquare* next = TAVELORN_SQUARE(accessible)->next;
-    return next ? GTK_ACCESSIBLE(g_object_ref(next)) : nullptr;
-}
-
-// Where the square is drawn, in the board widget's coordinates.
-static gboolean square_get_bounds(GtkAccessible* accessible, int* x, int* y, int* width, int* height)
-{
-    const TavelornSquare* square = TAVELORN_SQUARE(accessible);
-    *x = square_origin_px(square->col);
-    *y = square_origin_px(square->row);
-    *width = *height = CELL_SIZE;
-    return TRUE;
-}
-
-static void tavelorn_square_accessible_init(GtkAccessibleInterface* iface)
-{
-    iface->get_at_context = square_get_at_context;
-    iface->get_platform_state = square_get_platform_state;
-    iface->get_accessible_parent = square_get_accessible_parent;
-    iface->get_first_accessible_child = square_get_first_accessible_child;
-    iface->get_next_accessible_sibling = square_get_next_accessible_sibling;
-    iface->get_bounds = square_get_bounds;
+    GtkWidgetClass* widget_class = GTK_WIDGET_CLASS(klass);
+    gtk_widget_class_set_accessible_role(widget_class, GTK_ACCESSIBLE_ROLE_GRID_CELL);
+    // Unprefixed, so that screen readers find it by its usual name.
+    gtk_widget_class_install_action(widget_class, "click", nullptr, square_click);
 }
 
 // ---------------------------------------------------------------------------
-// The board: a drawing area whose accessible children are its 81 squares
+// The board: a drawing area whose children are its 81 squares, made when an
+// assistive technology first asks for them: a window nobody reads aloud does
+// not pay for 81 widgets at start-up.
 
 struct _TavelornBoard {
     GtkDrawingArea parent_instance;
-    TavelornSquare* squares[BOARD_SIZE * BOARD_SIZE]; // in reading order
+    TavelornSquare* squares[BOARD_SIZE * BOARD_SIZE]; // in reading order; none until asked for
 };
 
 G_DECLARE_FINAL_TYPE(TavelornBoard, tavelorn_board, TAVELORN, BOARD, GtkDrawingArea)
@@ -135,67 +82,126 @@ static void tavelorn_board_accessible_init(GtkAccessibleInterface* iface);
 G_DEFINE_TYPE_WITH_CODE(TavelornBoard, tavelorn_board, GTK_TYPE_DRAWING_AREA,
                         G_IMPLEMENT_INTERFACE(GTK_TYPE_ACCESSIBLE, tavelorn_board_accessible_init))
 
-static void tavelorn_board_init(TavelornBoard* self)
-{
-    TavelornSquare* next = nullptr;
-    for (int32_t i = BOARD_SIZE * BOARD_SIZE - 1; i >= 0; --i) {
-        TavelornSquare* square = TAVELORN_SQUARE(g_object_new(tavelorn_square_get_type(), nullptr));
-        square->board = GTK_WIDGET(self);
-        square->row = i / BOARD_SIZE;
-        square->col = i % BOARD_SIZE;
-        square->next = next;
-        self->squares[i] = next = square;
-    }
-}
+static void tavelorn_board_init(TavelornBoard*) {}
 
 static void tavelorn_board_dispose(GObject* object)
 {
     TavelornBoard* self = TAVELORN_BOARD(object);
     for (TavelornSquare*& square : self->squares)
         if (square) {
-            square->board = nullptr;
-            square->next = nullptr;
-            g_clear_object(&square);
+            gtk_widget_unparent(GTK_WIDGET(square));
+            square = nullptr;
         }
     G_OBJECT_CLASS(tavelorn_board_parent_class)->dispose(object);
+}
+
+// Each square lies where it is drawn, whatever size the board is given.
+static void place_squares(TavelornBoard* self)
+{
+    for (TavelornSquare* square : self->squares) {
+        if (!square)
+            return;
+        const GtkAllocation bounds{square_origin_px(square->col), square_origin_px(square->row), CELL_SIZE, CELL_SIZE};
+        gtk_widget_size_allocate(GTK_WIDGET(square), &bounds, -1);
+    }
+}
+
+static void tavelorn_board_size_allocate(GtkWidget* widget, int width, int height, int baseline)
+{
+    GTK_WIDGET_CLASS(tavelorn_board_parent_class)->size_allocate(widget, width, height, baseline);
+    place_squares(TAVELORN_BOARD(widget));
 }
 
 static void tavelorn_board_class_init(TavelornBoardClass* klass)
 {
     G_OBJECT_CLASS(klass)->dispose = tavelorn_board_dispose;
+    GTK_WIDGET_CLASS(klass)->size_allocate = tavelorn_board_size_allocate;
     gtk_widget_class_set_accessible_role(GTK_WIDGET_CLASS(klass), GTK_ACCESSIBLE_ROLE_GRID);
 }
 
+static void name_squares(TavelornBoard* self, bool announce_changes);
+
+// Placed at once on a board that has its size, so that their bounds are right
+// before the next frame; named quietly.
+static void make_squares(TavelornBoard* self)
+{
+    for (int32_t i = 0; i < BOARD_SIZE * BOARD_SIZE; ++i) {
+        TavelornSquare* square = TAVELORN_SQUARE(g_object_new(tavelorn_square_get_type(), nullptr));
+        square->row = i / BOARD_SIZE;
+        square->col = i % BOARD_SIZE;
+        gtk_widget_set_parent(GTK_WIDGET(square), GTK_WIDGET(self));
+        self->squares[i] = square;
+    }
+    if (gtk_widget_get_width(GTK_WIDGET(self)) > 0)
+        place_squares(self);
+    name_squares(self, false);
+}
+
+static GtkAccessibleInterface* widget_accessible_iface = nullptr;
+
 static GtkAccessible* board_get_first_accessible_child(GtkAccessible* accessible)
 {
-    TavelornSquare* first = TAVELORN_BOARD(accessible)->squares[0];
-    return first ? GTK_ACCESSIBLE(g_object_ref(first)) : nullptr;
+    TavelornBoard* self = TAVELORN_BOARD(accessible);
+    if (!self->squares[0])
+        make_squares(self);
+    return widget_accessible_iface->get_first_accessible_child(accessible);
 }
 
 // Everything else is the widget's own.
 static void tavelorn_board_accessible_init(GtkAccessibleInterface* iface)
 {
+    widget_accessible_iface = static_cast<GtkAccessibleInterface*>(g_type_interface_peek_parent(iface));
     iface->get_first_accessible_child = board_get_first_accessible_child;
 }
 
-// Renames the squares whose content changed and moves the selected state.
-static void name_squares(TavelornBoard* self)
+// On GTK 4.14 and newer; no announcement before.
+static void announce(GtkWidget* board_widget, const char* text)
 {
+#if GTK_CHECK_VERSION(4, 14, 0)
+    gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
+#else
+    (void)board_widget, (void)text;
+#endif
+}
+
+// The selected piece's square says so in its name: a screen reader reviewing
+// the board reads the selection there.
+static constexpr const char* SELECTED_SUFFIX = ", sélectionné";
+static constexpr const char* SELECTION_DROPPED = "Sélection annulée.";
+
+// Set by each move announced, cleared by the next refresh: a selection that
+// ends without one was dropped.
+static bool move_announced = false;
+
+// Renames the squares whose content changed and moves the selected state;
+// with `announce_changes`, a new selection, and one dropped without a move,
+// are announced.
+static void name_squares(TavelornBoard* self, bool announce_changes)
+{
+    bool dropped = false;
     for (TavelornSquare* square : self->squares) {
         if (!square)
             return;
+        const gboolean selected = has_selection && sel_r == square->row && sel_c == square->col;
         char name[sizeof square->name];
         square_access_name(square->row, square->col, name, sizeof name);
+        if (selected)
+            std::strncat(name, SELECTED_SUFFIX, sizeof name - std::strlen(name) - 1);
         if (std::strcmp(name, square->name) != 0) {
             std::memcpy(square->name, name, sizeof name);
             gtk_accessible_update_property(GTK_ACCESSIBLE(square), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
         }
-        const gboolean selected = has_selection && sel_r == square->row && sel_c == square->col;
         if (selected != square->selected) {
             square->selected = selected;
             gtk_accessible_update_state(GTK_ACCESSIBLE(square), GTK_ACCESSIBLE_STATE_SELECTED, selected, -1);
+            if (selected && announce_changes)
+                announce(GTK_WIDGET(self), name);
+            else
+                dropped = !move_announced;
         }
     }
+    if (dropped && announce_changes)
+        announce(GTK_WIDGET(self), SELECTION_DROPPED);
 }
 
 GtkWidget* board_widget_new()
@@ -228,7 +234,8 @@ void board_access_refresh(GtkWidget* board_widget)
         return;
 #if GTK_CHECK_VERSION(4, 10, 0)
     if (G_TYPE_CHECK_INSTANCE_TYPE(board_widget, tavelorn_board_get_type()))
-        name_squares(TAVELORN_BOARD(board_widget));
+        name_squares(TAVELORN_BOARD(board_widget), true);
+    move_announced = false;
 #else
     char description[ACCESS_TEXT_BYTES];
     board_access_description(description, sizeof description);
@@ -251,7 +258,8 @@ void board_access_announce_move(GtkWidget* board_widget, int32_t from_row, int32
         std::strcat(text, " ");
         std::strcat(text, end);
     }
-    gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
+    announce(board_widget, text);
+    move_announced = true;
 #else
     (void)board_widget, (void)from_row, (void)from_col, (void)to_row, (void)to_col, (void)taken;
 #endif

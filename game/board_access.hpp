@@ -9,8 +9,10 @@
 // The board widget: a drawing area that assistive technologies read as the
 // board "Plateau", square by square on GTK 4.10 and newer.
 GtkWidget* board_widget_new();
-// Brings what assistive technologies read of the board up to the game state.
-// Runs after the labels are written, whenever the board is redrawn.
+// Brings what assistive technologies read of the board up to the game state;
+// on GTK 4.14 and newer also announces a new selection, and one dropped by a
+// press that made no move. Runs after the labels are written, whenever the
+// board is redrawn.
 void board_access_refresh(GtkWidget* board_widget);
 // On GTK 4.14 and newer, announces a move just applied and the pieces it took,
 // and the end of the game when it brought it. Does nothing without a board.

@@ -17,6 +17,9 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagi
 # ships; elsewhere the suite runs without it.
 . /etc/os-release
 [ "${VERSION_CODENAME:-}" = bookworm ] && test_packages+=(clang-format-14 git)
+# The screen reader plays the game where the board has an object per square
+# and moves are announced (GTK 4.14 and newer: not on Debian 12).
+[ "${VERSION_CODENAME:-}" = bookworm ] || test_packages+=(orca gsettings-desktop-schemas)
 # The packaging test renders the manual page.
 test_packages+=(groff-base)
 # The link's fault test and bench/network_faults.sh make a network's faults

@@ -5,8 +5,9 @@ Starts the accessibility bus, then a local game, and reads its window: the
 five status labels and the board "Plateau" with the position (its squares from
 GTK 4.10, its description on GTK 4.8). Then presses C7 and C5 where AT-SPI
 says they are, and reads the selection, the move and, from GTK 4.14, its
-announcement. From GTK 4.14 it also plays the game to its 64-move end and
-waits for the announcement of the end. Closes the window as a user would.
+announcement (and those of a selection and of its drop). From GTK 4.14 it
+also plays the game to its 64-move end and waits for the announcement of the
+end. Closes the window as a user would.
 
 Usage: screen_reader.py GAME CLOSE_WINDOW GTK_VERSION
 Needs a display and a session bus of its own (run it through with-xvfb.sh).
@@ -173,6 +174,11 @@ if board:
               "the description follows the move: " + repr(board.description))
     if announces:
         wait_for(lambda: "Bleu : soldat de C7 à C5, aucune prise." in announcements, "the move is announced")
+        # Red's king taken up, then put down by a second press on it.
+        press(7, 7)
+        press(7, 7)
+        wait_for(lambda: announcements[-2:] == ["H2, roi rouge, sélectionné", "Sélection annulée."],
+                 "a selection and its drop are announced: " + repr(announcements[-2:]))
 
 
 # ---------------------------------------------------------------------------

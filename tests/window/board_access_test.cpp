@@ -1,7 +1,8 @@
 // The board as assistive technologies read it, through the toolkit's own
 // accessibility test helpers: its role and name, and the position it gives
 // after a new game, a selection and a move with captures (the board's
-// description on GTK 4.8; from 4.10 one object per square, with its bounds).
+// description on GTK 4.8; from 4.10 one object per square, with its bounds
+// and a click action).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -158,6 +159,31 @@ TEST(BoardAccess, SquareNamesAndSelectionFollowThePresses)
         EXPECT_EQ(name_mismatch(4, 3, "D5, vide"), "");
         EXPECT_EQ(name_mismatch(5, 4, "E4, vide"), "");
         EXPECT_EQ(name_mismatch(2, 2, "C7, vide"), "");
+    });
+}
+
+// What a screen reader does with a square it reviews: its "click" action is
+// a press in the square's middle, and the selected piece's square says so.
+TEST(BoardAccess, ASquaresClickActionPressesItLikeAMouse)
+{
+    run_game_window([](GtkApplication*) {
+        const auto click = [](int32_t row, int32_t col) {
+            return gtk_widget_activate_action(GTK_WIDGET(square(row, col)), "click", nullptr);
+        };
+        EXPECT_TRUE(click(2, 2));
+        EXPECT_TRUE(has_selection && sel_r == 2 && sel_c == 2);
+        EXPECT_TRUE(selected(2, 2));
+        EXPECT_EQ(name_mismatch(2, 2, "C7, soldat bleu, sélectionné"), "");
+        EXPECT_TRUE(click(4, 2));
+        EXPECT_EQ(board[4][2], CELL_BLUE_SOLDIER);
+        EXPECT_EQ(turn_count, 2);
+        EXPECT_EQ(name_mismatch(2, 2, "C7, vide, contrôlé par Bleu"), "");
+
+        // A board that takes no presses takes none through its squares.
+        gtk_widget_set_sensitive(drawing_area, FALSE);
+        click(7, 7);
+        EXPECT_FALSE(has_selection);
+        EXPECT_EQ(name_mismatch(7, 7, "H2, roi rouge"), "");
     });
 }
 
