@@ -23,6 +23,8 @@ import threading
 import time
 import tty
 
+from game_session import check, close_game, failures, stop
+
 WAIT_S = 20
 SKIP = 77
 
@@ -91,18 +93,10 @@ orca = subprocess.Popen(alone + [orca_program, "-u", os.path.join(work, "prefs")
                                  "--debug-file=" + os.ttyname(log_terminal)],
                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-failures = []
 # Orca's flat review keys (its desktop layout, NumLock off) by their key codes
 # on the virtual display: xdotool reaches some keypad keys by their names
 # only through a modifier, which Orca then takes as part of the key.
 KEYS = {"Return": 36, "KP_Subtract": 82, "KP_Prior": 81, "KP_Right": 85, "KP_Divide": 106}
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, file=sys.stderr)
-    return condition
 
 
 def key(name):
@@ -216,15 +210,8 @@ try:
 except subprocess.TimeoutExpired:  # it may linger over its clean-up
     orca.kill()
     orca.wait()
-subprocess.run([close_window, window], timeout=WAIT_S)
-try:
-    status = program.wait(WAIT_S)
-except subprocess.TimeoutExpired:
-    program.kill()
-    status = program.wait()
-check(status == 0, "the game ends with status 0, not %s" % status)
-bus.terminate()
-bus.wait()
+close_game(program, close_window, window, WAIT_S)
+stop(bus)
 if failures:
     output.seek(0)
     sys.stderr.write(output.read()[-2000:])

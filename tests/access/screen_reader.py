@@ -18,6 +18,8 @@ import sys
 import tempfile
 import time
 
+from game_session import check, close_game, failures, stop
+
 WAIT_S = 30
 
 game, close_window, gtk_version = sys.argv[1:4]
@@ -31,14 +33,6 @@ bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediatel
 import pyatspi  # noqa: E402  (reads the accessibility bus the launcher gives)
 from gi.repository import GLib  # noqa: E402
 
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, file=sys.stderr)
-    return condition
 
 
 def pump():
@@ -207,15 +201,8 @@ if announces and board:
     if alert_button:
         alert_button.queryAction().doAction(0)
         time.sleep(0.5)
-subprocess.run([close_window, window], timeout=WAIT_S)
-try:
-    status = program.wait(WAIT_S)
-except subprocess.TimeoutExpired:
-    program.kill()
-    status = program.wait()
-check(status == 0, "the game ends with status 0, not %s" % status)
-bus.terminate()
-bus.wait()
+close_game(program, close_window, window, WAIT_S)
+stop(bus)
 if failures:
     output.seek(0)
     sys.stderr.write(output.read().decode(errors="replace")[-3000:])
