@@ -11,7 +11,8 @@
 # be reused (default 7; 0 makes a new one); TAVELORN_ARCH, the Debian
 # architecture of the root (default this machine's): i386 runs natively on
 # amd64, any other through qemu-user-static's emulators. A root of another
-# architecture is SUITE-ARCH beside the others.
+# architecture is SUITE-ARCH beside the others. TAVELORN_EMULATE, the other
+# architectures whose programs the root runs (a root that cross-builds).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,23 +43,32 @@ command -v debootstrap >/dev/null || host_install debootstrap
 # anything else goes through the emulator that binfmt_misc hands the
 # architecture's programs to, fixed at registration so that it is found
 # inside the root too.
+register_emulator() { # DEBIAN_ARCH
+  local qemu_arch binfmt=/proc/sys/fs/binfmt_misc
+  case $1 in
+    amd64) qemu_arch=x86_64 ;; arm64) qemu_arch=aarch64 ;; armel | armhf) qemu_arch=arm ;;
+    ppc64el) qemu_arch=ppc64le ;; *) qemu_arch=$1 ;;
+  esac
+  [ -e /usr/lib/binfmt.d/qemu-$qemu_arch.conf ] || host_install qemu-user-static
+  [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+  [ -e "$binfmt/qemu-$qemu_arch" ] || cat "/usr/lib/binfmt.d/qemu-$qemu_arch.conf" >"$binfmt/register"
+  grep -qx enabled "$binfmt/qemu-$qemu_arch" ||
+    { echo "debian-stage: no emulator runs $1 programs here" >&2; exit 1; }
+}
 personality=()
 case $host_arch:$arch in
   "$arch:$arch") ;;
   amd64:i386) personality=(setarch linux32) ;;
-  *)
-    case $arch in
-      amd64) qemu_arch=x86_64 ;; arm64) qemu_arch=aarch64 ;; armel | armhf) qemu_arch=arm ;;
-      ppc64el) qemu_arch=ppc64le ;; *) qemu_arch=$arch ;;
-    esac
-    [ -e /usr/lib/binfmt.d/qemu-$qemu_arch.conf ] || host_install qemu-user-static
-    binfmt=/proc/sys/fs/binfmt_misc
-    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
-    [ -e "$binfmt/qemu-$qemu_arch" ] || cat "/usr/lib/binfmt.d/qemu-$qemu_arch.conf" >"$binfmt/register"
-    grep -qx enabled "$binfmt/qemu-$qemu_arch" ||
-      { echo "debian-stage: no emulator runs $arch programs here" >&2; exit 1; }
-    ;;
+  *) register_emulator "$arch" ;;
 esac
+# A root that cross-builds runs the programs it built for those architectures
+# (their build-time tests) the same way.
+for foreign in ${TAVELORN_EMULATE:-}; do
+  case $host_arch:$foreign in
+    "$foreign:$foreign" | amd64:i386) ;;
+    *) register_emulator "$foreign" ;;
+  esac
+done
 
 mounts=()
 unmount_all() {

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building (and, with "test", testing;
 # with "package", building the Debian package; with "package-check", the
-# package stage's checks beside it; with "package-twin" and "package-diff",
-# the second build that shows the package reproducible and the tool that
-# shows how two builds differ) needs, only those that are missing.
-# Runs as root on Debian 12 or 13.
-# Usage: scripts/install-deps.sh [test|package|package-check|package-twin|package-diff]...
+# package stage's checks beside it; with "package-reprotest" and
+# "package-diff", the second build that shows the package reproducible and
+# the tool that shows how two builds differ; with "cross-ARCH", building the
+# package for the Debian architecture ARCH on this one) needs, only those
+# that are missing. Runs as root on Debian 12 or 13.
+# Usage: scripts/install-deps.sh [test|package|package-check|package-reprotest|package-diff|cross-ARCH]...
 set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config libgtk-4-dev)
@@ -29,35 +30,69 @@ test_packages+=(nftables iproute2)
 # What debian/control's Build-Depends names, with the tools that run the
 # package build.
 package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev)
-# lintian; the locale the twin build runs in; diffoscope, when the twin builds
-# differ.
-package_check_packages=(lintian)
-package_twin_packages=(locales)
+# lintian and piuparts; reprotest, with what its variations need (faketime
+# for the clock, sudo for the other user and host name, disorderfs for the
+# file order, the locales whose sources make the other locale); diffoscope,
+# when two builds differ.
+package_check_packages=(lintian piuparts)
+package_reprotest_packages=(reprotest faketime sudo disorderfs locales)
 package_diff_packages=(diffoscope-minimal)
 
 wanted=("${build_packages[@]}")
+cross=()
 for group in "$@"; do
   case $group in
     test) wanted+=("${test_packages[@]}") ;;
     package) wanted+=("${package_packages[@]}") ;;
     package-check) wanted+=("${package_check_packages[@]}") ;;
-    package-twin) wanted+=("${package_twin_packages[@]}") ;;
+    package-reprotest) wanted+=("${package_reprotest_packages[@]}") ;;
     package-diff) wanted+=("${package_diff_packages[@]}") ;;
+    cross-?*) cross+=("${group#cross-}"); wanted+=("crossbuild-essential-${group#cross-}") ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
+
+# A cross-build takes the host architecture's Build-Depends (its libraries,
+# for that architecture) as apt resolves them from debian/control, and this
+# machine's tools for the rest.
+source_tree="$(dirname "$0")/.."
+cross_build_deps_missing() {
+  local arch
+  for arch in "${cross[@]}"; do
+    dpkg --print-foreign-architectures | grep -qx "$arch" || return 0
+    (cd "$source_tree" && dpkg-checkbuilddeps -a "$arch" 2>/dev/null) || return 0
+  done
+  return 1
+}
+install_cross_build_deps() {
+  local arch
+  for arch in "${cross[@]}"; do
+    dpkg --print-foreign-architectures | grep -qx "$arch" || dpkg --add-architecture "$arch"
+  done
+  apt-get update -q
+  for arch in "${cross[@]}"; do
+    (cd "$source_tree" && apt-get build-dep -y -q --no-install-recommends -a "$arch" ./)
+  done
+}
 
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+cross_missing=false
+[ ${#cross[@]} -gt 0 ] && cross_build_deps_missing && cross_missing=true
+[ ${#missing[@]} -eq 0 ] && ! $cross_missing && exit 0
 
-echo "Installing: ${missing[*]}"
+echo "Installing: ${missing[*]}${cross[*]:+ and the build dependencies for ${cross[*]}}"
 if [ "$(id -u)" -ne 0 ]; then
   echo "Run as root, or install these packages first: ${missing[*]}" >&2
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+if $cross_missing; then
+  install_cross_build_deps
+  [ ${#missing[@]} -eq 0 ] || apt-get install -y -q --no-install-recommends "${missing[@]}"
+  exit 0
+fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
