@@ -7,7 +7,8 @@
 #   check-install.sh BUILD_DIR APP_ID BINDIR DATADIR MANDIR GAME
 # The Debian package, as root in a fresh Debian root, from the source tree:
 # installed with apt alone, its autopkgtest run against it, the same files
-# checked in the games layout, then purged.
+# checked in the games layout (piuparts, in the package stage, removes and
+# purges it and looks for what it leaves).
 #   check-install.sh --package DEB
 set -euo pipefail
 
@@ -70,8 +71,7 @@ check_tree() { # ROOT APP_ID BINDIR DATADIR MANDIR
 
 # The package in a root that never had a build tool: apt installs it with
 # only what its Depends pull in; its own tests (debian/tests) run against it
-# there under autopkgtest, as Debian's CI runs them; its files are checked,
-# and a purge takes every file of it away.
+# there under autopkgtest, as Debian's CI runs them; its files are checked.
 if [ "${1:-}" = --package ]; then
   deb=$2
   [ "$(id -u)" -eq 0 ] || { echo "check-install: --package runs as root, in a root of its own" >&2; exit 2; }
@@ -109,14 +109,7 @@ if [ "${1:-}" = --package ]; then
   warnings=$(MANWIDTH=80 man --warnings 6 tavelorn 2>&1 >/dev/null) || fail "man 6 tavelorn fails"
   [ -z "$warnings" ] || fail "man 6 tavelorn warns: $warnings"
   MANWIDTH=80 man 6 tavelorn 2>/dev/null | grep -q 'tavelorn -c address:port' || fail "man 6 tavelorn shows no synopsis"
-
-  apt-get purge -y -q tavelorn >/dev/null
-  dpkg-query -W -f='${Status}' tavelorn 2>/dev/null | grep -q "install ok installed" && fail "tavelorn is still installed"
-  while read -r file; do
-    [ -d "$file" ] || [ ! -e "$file" ] || fail "$file is left after the purge"
-  done <<<"$files"
-  [ ! -e /usr/share/doc/tavelorn ] || fail "/usr/share/doc/tavelorn is left after the purge"
-  [ "$failures" -eq 0 ] && echo "package OK: installed, its tests passed, purged"
+  [ "$failures" -eq 0 ] && echo "package OK: installed, its tests passed, its files checked"
   [ "$failures" -eq 0 ]
   exit
 fi
