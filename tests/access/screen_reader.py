@@ -9,7 +9,8 @@ announcement (and those of a selection and of its drop). From GTK 4.14 it
 also plays the game to its 64-move end and waits for the announcement of the
 end. Closes the window as a user would. Last, reads the window of a game in
 English, under a locale made as a player makes one, and in German, through
-LANGUAGE: its title, labels, board and a square.
+LANGUAGE before that locale's English: its title, labels, board and a
+square.
 
 Usage: screen_reader.py GAME CLOSE_WINDOW GTK_VERSION
 Needs a display and a session bus of its own (run it through with-xvfb.sh).
@@ -243,7 +244,7 @@ read_in("English", {"LANG": "en_US.UTF-8"}, "Tavelorn - Local",
         ["Blue Player", "Control: 10 | Soldiers: 9", "Turn 1 / 64", "Blue's turn", "Red Player",
          "Control: 10 | Soldiers: 9", "Turn 1 / 64"], "Board", "C7, blue soldier",
         "Blue: king B8; soldiers C9, D9, C8, D8, A7, B7, C7, A6, B6. Red: king H2; soldiers H4,")
-read_in("German", {"LANG": "C.UTF-8", "LANGUAGE": "de"}, "Tavelorn - Lokal",
+read_in("German", {"LANG": "en_US.UTF-8", "LANGUAGE": "de"}, "Tavelorn - Lokal",
         ["Spieler Blau", "Felder: 10 | Soldaten: 9", "Zug 1 / 64", "Blau ist am Zug", "Spieler Rot",
          "Felder: 10 | Soldaten: 9", "Zug 1 / 64"], "Spielbrett", "C7, blauer Soldat",
         "Blau: König B8; Soldaten C9, D9, C8, D8, A7, B7, C7, A6, B6. Rot: König H2; Soldaten H4,")

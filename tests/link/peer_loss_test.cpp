@@ -74,12 +74,14 @@ TEST_F(LinkPeerLoss, TheServerReportsAClosedPeerOnceAndTakesTheNextWithItsStateK
     close(second);
 }
 
-// The system's reasons in German, where its translations are installed.
+// The system's reasons in German, where its translations and a German
+// locale are installed (a package build has neither).
 struct SystemInGerman {
     SystemInGerman()
     {
         setenv("LANGUAGE", "de", 1);
-        std::setlocale(LC_ALL, "C.UTF-8");
+        if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+            std::setlocale(LC_ALL, "C.UTF-8");
     }
     ~SystemInGerman()
     {

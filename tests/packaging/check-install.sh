@@ -69,7 +69,7 @@ check_tree() { # ROOT APP_ID BINDIR DATADIR MANDIR
   [ -n "$(key "$desktop" 'Comment\[de\]')" ] || fail "the desktop entry has no German comment"
   grep -q '<summary xml:lang="de">' "$metainfo" || fail "the metainfo has no German summary"
   local said
-  said=$(env -u LC_ALL LANG=C.UTF-8 LANGUAGE=de "$root/$bindir/tavelorn" -c 127.0.0.1 2>&1 >/dev/null || true)
+  said=$(env -u LC_ALL -u LANGUAGE LANG=de_DE.UTF-8 "$root/$bindir/tavelorn" -c 127.0.0.1 2>&1 >/dev/null || true)
   [ "$said" = "Erwartetes Format: <ip:port>" ] || fail "the installed game does not speak German: '$said'"
 
   local warnings
@@ -117,7 +117,8 @@ if [ "${1:-}" = --package ]; then
   sed 's/^/autopkgtest summary: /' "$results/out/summary" 2>/dev/null || true
   [ "$status" -eq 0 ] || fail "autopkgtest ends with status $status"
   rm -rf "$results"
-  apt-get install -y -q --no-install-recommends desktop-file-utils appstream man-db >/dev/null
+  apt-get install -y -q --no-install-recommends desktop-file-utils appstream man-db locales >/dev/null
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8 # a German player's locale
   check_tree /usr "$app_id" games share share/man
   tree=$(mktemp -d)
   while read -r file; do
