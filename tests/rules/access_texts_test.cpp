@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <libintl.h>
 
 #include "game_state.hpp"
@@ -112,6 +113,12 @@ TEST(AccessTexts, CountsTakeTheFormsOfThePlayersLanguage)
 {
     if (!std::setlocale(LC_ALL, "en_US.UTF-8"))
         GTEST_SKIP() << "no en_US.UTF-8 locale here (scripts/install-deps.sh test makes it)";
+    // A LANGUAGE list of the caller's would name the language before the
+    // locale does; it is set aside for the test.
+    const char* caller_language = std::getenv("LANGUAGE");
+    const bool had_language = caller_language != nullptr;
+    const std::string language = had_language ? caller_language : "";
+    unsetenv("LANGUAGE");
     bindtextdomain("tavelorn", TAVELORN_BUILD_LOCALEDIR);
     bind_textdomain_codeset("tavelorn", "UTF-8");
     textdomain("tavelorn");
@@ -133,4 +140,6 @@ TEST(AccessTexts, CountsTakeTheFormsOfThePlayersLanguage)
 
     std::setlocale(LC_ALL, "C");
     textdomain("messages");
+    if (had_language)
+        setenv("LANGUAGE", language.c_str(), 1);
 }
