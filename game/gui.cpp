@@ -1,7 +1,9 @@
 // The game window: builds the widget tree, paints the board and drives the
-// turn flow from presses on the board and from the peer link's poll timer.
+// turn flow from presses on the board, from its keys and from the peer link's
+// poll timer.
 #include "gui.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +23,18 @@ GtkWidget* red_score_label = nullptr;
 GtkWidget* red_turn_label = nullptr;
 
 static GtkWidget* game_window = nullptr;
+
+int32_t cursor_row = BOARD_SIZE / 2;
+int32_t cursor_col = BOARD_SIZE / 2;
+// From the first key used on the board until the next press of the pointer
+// there: the cursor is drawn only meanwhile, so that a player who never
+// touches the keyboard sees the board as it has always been.
+static bool keyboard_in_use = false;
+// Space or Return while held down: the key repeats, and each repeat would take
+// the piece up or put it down again. A key held is one press.
+static guint held_press_key = 0;
+static void on_pointer_press(GtkGestureClick* gesture, int n_press, double x, double y, gpointer user_data);
+static void set_up_keyboard_play(GtkWidget* board_widget);
 
 // The watch on the peer link's live socket, and the descriptor it is on.
 static constexpr GIOCondition PEER_EVENTS = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
@@ -193,6 +207,8 @@ void gui_activate(GtkApplication* app, gpointer)
     GtkGesture* click = gtk_gesture_click_new();
     gtk_widget_add_controller(drawing_area, GTK_EVENT_CONTROLLER(click));
     g_signal_connect(click, "pressed", G_CALLBACK(on_click), nullptr);
+    g_signal_connect(click, "pressed", G_CALLBACK(on_pointer_press), nullptr);
+    set_up_keyboard_play(drawing_area);
     g_timeout_add(NETWORK_POLL_MS, check_network_moves, nullptr);
     follow_peer_socket();
 
@@ -311,8 +327,35 @@ static void draw_pieces(cairo_t* cr)
         }
 }
 
-// Paints the whole board at fixed coordinates, whatever size the widget has.
-void draw_grid(GtkDrawingArea*, cairo_t* cr, int, int, gpointer)
+// The keyboard's cursor: a yellow frame inside its square, clear of the grid
+// lines by a pixel and outside the discs of pieces and corner emblems, which
+// it may touch. Yellow stands out from everything it lies on or touches
+// (the dark background, both control tints, both sides' discs, the emblem's
+// grey); it never touches the white of the grid lines, rings and emblems.
+static constexpr double CURSOR_LINE_PX = 4;
+static constexpr double CURSOR_INSET_PX = 3; // from the square's edge, under half a grid line (2) and a gap
+
+static void draw_cursor(cairo_t* cr)
+{
+    const double inset = CURSOR_INSET_PX + CURSOR_LINE_PX / 2;
+    cairo_set_source_rgb(cr, 1, 1, 0);
+    cairo_set_line_width(cr, CURSOR_LINE_PX);
+    cairo_rectangle(cr, square_origin_px(cursor_col) + inset, square_origin_px(cursor_row) + inset,
+                    CELL_SIZE - 2 * inset, CELL_SIZE - 2 * inset);
+    cairo_stroke(cr);
+}
+
+// While the keyboard is in use, on a board that takes presses and holds the
+// focus of an active window.
+static bool cursor_shown(GtkWidget* board_widget)
+{
+    return keyboard_in_use && gtk_widget_is_sensitive(board_widget) &&
+           (gtk_widget_get_state_flags(board_widget) & GTK_STATE_FLAG_FOCUS_WITHIN);
+}
+
+// Paints the whole board at fixed coordinates, whatever size the widget has,
+// with the keyboard's cursor over it when it is shown.
+void draw_grid(GtkDrawingArea* area, cairo_t* cr, int, int, gpointer)
 {
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
     cairo_paint(cr);
@@ -320,6 +363,8 @@ void draw_grid(GtkDrawingArea*, cairo_t* cr, int, int, gpointer)
     draw_control(cr);
     draw_lines(cr);
     draw_pieces(cr);
+    if (area && cursor_shown(GTK_WIDGET(area)))
+        draw_cursor(cr);
 }
 
 // ---------------------------------------------------------------------------
@@ -374,6 +419,9 @@ void on_click(GtkGestureClick*, int, double x, double y, gpointer)
         return;
     if (col < 0 || col >= BOARD_SIZE)
         return;
+    cursor_row = row;
+    cursor_col = col;
+    board_focus_cursor_square(drawing_area, false);
 
     if (!has_selection) {
         if (is_piece_of(current_player, board[row][col])) {
@@ -409,6 +457,135 @@ gboolean check_network_moves(gpointer)
     apply_received_move();
     follow_peer_socket();
     return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard play
+
+// Every key the board acts on puts the keyboard in use and, from GTK 4.10,
+// the focus on the cursor's square.
+static void use_keyboard()
+{
+    keyboard_in_use = true;
+    board_focus_cursor_square(drawing_area, true);
+    gtk_widget_queue_draw(drawing_area);
+}
+
+// One square along a row or a column; the cursor stops at the board's edges.
+static void move_cursor(int32_t rows, int32_t cols)
+{
+    cursor_row = std::clamp(cursor_row + rows, 0, BOARD_SIZE - 1);
+    cursor_col = std::clamp(cursor_col + cols, 0, BOARD_SIZE - 1);
+    use_keyboard();
+}
+
+// As a press of the pointer in the middle of the cursor's square.
+static void press_cursor_square(guint keyval)
+{
+    if (keyval == held_press_key)
+        return;
+    use_keyboard();
+    held_press_key = keyval;
+    on_click(nullptr, 1, square_centre_px(cursor_col), square_centre_px(cursor_row), nullptr);
+}
+
+// As a press that makes no move: the selection ends, and is heard to end.
+static void drop_selection()
+{
+    use_keyboard();
+    end_selection();
+    refresh_view();
+}
+
+// The board's keys, from the board itself or from the focused square under
+// it. Arrows are taken even at an edge, so that the window never moves the
+// focus with them.
+static gboolean on_board_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifierType, gpointer)
+{
+    if (!drawing_area || !gtk_widget_is_sensitive(drawing_area))
+        return FALSE;
+    switch (keyval) {
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        move_cursor(-1, 0);
+        return TRUE;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        move_cursor(1, 0);
+        return TRUE;
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left:
+        move_cursor(0, -1);
+        return TRUE;
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right:
+        move_cursor(0, 1);
+        return TRUE;
+    case GDK_KEY_space:
+    case GDK_KEY_KP_Space:
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+        press_cursor_square(keyval);
+        return TRUE;
+    case GDK_KEY_Escape:
+        if (!has_selection)
+            return FALSE;
+        drop_selection();
+        return TRUE;
+    case GDK_KEY_Tab:
+    case GDK_KEY_KP_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+        // The window moves the focus; the board shows where it lands.
+        keyboard_in_use = true;
+        gtk_widget_queue_draw(drawing_area);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+static void on_board_key_released(GtkEventControllerKey*, guint keyval, guint, GdkModifierType, gpointer)
+{
+    if (keyval == held_press_key)
+        held_press_key = 0;
+}
+
+// The pointer's press has brought the cursor to the pressed square (on_click);
+// the cursor is put away until the next key.
+static void on_pointer_press(GtkGestureClick*, int, double, double, gpointer)
+{
+    if (!keyboard_in_use)
+        return;
+    keyboard_in_use = false;
+    gtk_widget_queue_draw(drawing_area);
+}
+
+// The cursor comes and goes with the focus, the window's activity and the
+// board's sensitivity; a key held when the focus left is released elsewhere.
+static void on_board_state_flags_changed(GtkWidget* board_widget, GtkStateFlags old_flags, gpointer)
+{
+    const GtkStateFlags flags = gtk_widget_get_state_flags(board_widget);
+    if (!((flags ^ old_flags) & (GTK_STATE_FLAG_FOCUS_WITHIN | GTK_STATE_FLAG_INSENSITIVE)))
+        return;
+    if (!(flags & GTK_STATE_FLAG_FOCUS_WITHIN))
+        held_press_key = 0;
+    if (keyboard_in_use)
+        gtk_widget_queue_draw(board_widget);
+}
+
+// The board starts with the focus, the cursor on E5 and put away.
+static void set_up_keyboard_play(GtkWidget* board_widget)
+{
+    cursor_row = cursor_col = BOARD_SIZE / 2;
+    keyboard_in_use = false;
+    held_press_key = 0;
+    GtkEventController* keys = gtk_event_controller_key_new();
+    g_signal_connect(keys, "key-pressed", G_CALLBACK(on_board_key_pressed), nullptr);
+    g_signal_connect(keys, "key-released", G_CALLBACK(on_board_key_released), nullptr);
+    gtk_widget_add_controller(board_widget, keys);
+    g_signal_connect(board_widget, "state-flags-changed", G_CALLBACK(on_board_state_flags_changed), nullptr);
+    gtk_widget_grab_focus(board_widget);
 }
 
 // ---------------------------------------------------------------------------

@@ -20,6 +20,12 @@ extern GtkWidget* drawing_area;
 extern GtkWidget* red_score_label;
 extern GtkWidget* red_turn_label;
 
+// Keyboard play: the square the arrow keys have reached, which Space and
+// Return press. E5 when the window opens; a press of the pointer brings it to
+// the pressed square.
+extern int32_t cursor_row;
+extern int32_t cursor_col;
+
 // Rendering: when the player has set none of GSK_RENDERER, GDK_DEBUG and
 // GDK_DISABLE, the board (all cairo) is shown by the cairo renderer and the
 // GL driver is never loaded. Call before the display is opened.

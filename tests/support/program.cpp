@@ -545,10 +545,42 @@ bool press_square(const GameWindow& w, int row, int col)
     return press_board(w, square_centre_px(col), square_centre_px(row));
 }
 
+bool press_keys(const GameWindow& w, const std::vector<std::string>& keys)
+{
+    std::vector<std::string> command = {"xdotool", "windowfocus", "--sync", w.id, "key", "--delay", "30"};
+    command.insert(command.end(), keys.begin(), keys.end());
+    return run_tool(command) == 0;
+}
+
+static int count_board_pixels(const Image& image, const GameWindow& w, const Rect& area, Rgb colour)
+{
+    int count = 0;
+    for (int y = area.y; y < area.y + area.height; ++y)
+        for (int x = area.x; x < area.x + area.width; ++x)
+            count += near(board_pixel(image, w, x, y), colour, 6);
+    return count;
+}
+
+int cursor_pixels(const Image& image, const GameWindow& w)
+{
+    return count_board_pixels(image, w, {0, 0, BOARD_PX, BOARD_PX}, CURSOR_YELLOW);
+}
+
+int cursor_pixels(const Image& image, const GameWindow& w, int row, int col)
+{
+    return count_board_pixels(image, w, {square_origin_px(col), square_origin_px(row), CELL_SIZE, CELL_SIZE},
+                              CURSOR_YELLOW);
+}
+
+bool screenshot_until(Image& image, const std::function<bool()>& seen, int timeout_ms)
+{
+    return retry_for(timeout_ms, [&] { return take_screenshot(image) && seen(); });
+}
+
 bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms)
 {
-    return retry_for(timeout_ms,
-                     [&] { return take_screenshot(image) && near(board_pixel(image, w, bx, by), want, 6); });
+    return screenshot_until(
+        image, [&] { return near(board_pixel(image, w, bx, by), want, 6); }, timeout_ms);
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -113,8 +114,17 @@ Rgb board_pixel(const Image& image, const GameWindow& w, int bx, int by);
 // Presses the board at board-widget coordinates, or at a square's centre.
 bool press_board(const GameWindow& w, int bx, int by);
 bool press_square(const GameWindow& w, int row, int col);
-// Takes screenshots until the board pixel is near `want`; the last screenshot
-// stays in `image` for more checks.
+// Gives the window the keyboard focus and types `keys` (xdotool key names)
+// into it, one after the other, through the X test extension.
+bool press_keys(const GameWindow& w, const std::vector<std::string>& keys);
+// The keyboard's cursor on screen: the board's pixels of its colour, all of
+// them or those within one square.
+int cursor_pixels(const Image& image, const GameWindow& w);
+int cursor_pixels(const Image& image, const GameWindow& w, int row, int col);
+// Takes screenshots until `seen()` holds of the last one, which stays in
+// `image` for more checks.
+bool screenshot_until(Image& image, const std::function<bool()>& seen, int timeout_ms = LINE_WAIT_MS);
+// The same until the board pixel is near `want`.
 bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms = LINE_WAIT_MS);
 
 // Closes the window as a user would and returns the program's exit status.
