@@ -140,7 +140,9 @@ TEST_F(LocalPlay, FirstMovesAreMadeFromTheKeyboard)
 
     keys({"Up", "Up", "Left", "Left"}); // from E5
     expect_cursor_at(2, 2);
-    keys({"space", "Down", "Down", "Return"});
+    // Held down, Space repeats; C7 is taken up once, not put down again.
+    ASSERT_TRUE(hold_key(w, "space", 700));
+    keys({"Down", "Down", "Return"});
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
     expect_cursor_at(4, 2);
 

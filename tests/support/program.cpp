@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 #include "network.hpp"
@@ -223,10 +224,10 @@ static int wait_end(Program& p, int timeout_ms)
 // An X server resets when its last client leaves and refuses connections
 // while it does: a program started at that moment could not open its window.
 // One connection held for the whole run keeps the display up between programs.
-static void hold_display()
+static Display* hold_display()
 {
     static Display* held = XOpenDisplay(nullptr);
-    (void)held;
+    return held;
 }
 
 Program& start_program(const std::vector<std::string>& args, const char* argv0, const std::vector<std::string>& env)
@@ -550,6 +551,21 @@ bool press_keys(const GameWindow& w, const std::vector<std::string>& keys)
     std::vector<std::string> command = {"xdotool", "windowfocus", "--sync", w.id, "key", "--delay", "30"};
     command.insert(command.end(), keys.begin(), keys.end());
     return run_tool(command) == 0;
+}
+
+bool hold_key(const GameWindow& w, const std::string& key, int ms)
+{
+    Display* display = hold_display();
+    unsigned delay = 0, interval = 0;
+    if (!display || !XkbGetAutoRepeatRate(display, XkbUseCoreKbd, &delay, &interval))
+        return false;
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, ms / 2, 2 * ms);
+    XSync(display, False);
+    const bool typed = run_tool({"xdotool", "windowfocus", "--sync", w.id, "keydown", key, "sleep",
+                                 std::to_string(ms / 1000.0), "keyup", key}) == 0;
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, delay, interval);
+    XSync(display, False);
+    return typed;
 }
 
 static int count_board_pixels(const Image& image, const GameWindow& w, const Rect& area, Rgb colour)

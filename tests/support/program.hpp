@@ -117,6 +117,9 @@ bool press_square(const GameWindow& w, int row, int col);
 // Gives the window the keyboard focus and types `keys` (xdotool key names)
 // into it, one after the other, through the X test extension.
 bool press_keys(const GameWindow& w, const std::vector<std::string>& keys);
+// Holds `key` down for `ms` milliseconds, the X server repeating it once
+// meanwhile, as a key held on any desktop repeats.
+bool hold_key(const GameWindow& w, const std::string& key, int ms);
 // The keyboard's cursor on screen: the board's pixels of its colour, all of
 // them or those within one square.
 int cursor_pixels(const Image& image, const GameWindow& w);
