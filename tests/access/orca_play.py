@@ -8,10 +8,11 @@ words, clicks it, hears it selected, goes to C5, clicks it, and hears the move;
 the game prints the move's "[LOG]" line. Leaving and entering flat review again
 then reads the new position. Red's reply is made in Orca's focus mode, as in
 any other program: the arrow keys take the focus square by square to H2,
-each square heard as it is reached, Space takes the king up, Down and Space
-put it on H1, and the move is heard. The game is then played to its end
-through the squares' click actions: Orca speaks the end and reads the alert,
-and a key closes it. Skips (status 77) where Orca is not installed.
+each square heard as it is reached, Space takes the king up, Escape puts it
+down again and Space takes it up once more, Down and Space put it on H1, and
+the move is heard. The game is then played to its end through the squares'
+click actions: Orca speaks the end and reads the alert, and a key closes it.
+Skips (status 77) where Orca is not installed.
 
 Usage: orca_play.py GAME CLOSE_WINDOW
 Needs a display and a session bus of its own (run it through with-xvfb.sh).
@@ -100,7 +101,7 @@ orca = subprocess.Popen(alone + [orca_program, "-u", os.path.join(work, "prefs")
 # on the virtual display: xdotool reaches some keypad keys by their names
 # only through a modifier, which Orca then takes as part of the key.
 KEYS = {"Return": 36, "KP_Subtract": 82, "KP_Prior": 81, "KP_Right": 85, "KP_Divide": 106, "Down": 116, "Right": 114,
-        "space": 65}
+        "space": 65, "Escape": 9}
 
 
 def key(name):
@@ -161,7 +162,8 @@ def play_by_focus():
     on C5, where the last click was. Prints what Orca says for each key."""
     steps = [("Down", "C4, vide"), ("Down", "C3, vide"), ("Down", "C2, vide"), ("Right", "D2, vide"),
              ("Right", "E2, vide"), ("Right", "F2, soldat rouge"), ("Right", "G2, soldat rouge"),
-             ("Right", "H2, roi rouge"), ("space", "H2, roi rouge, sélectionné"), ("Down", "H1, vide"),
+             ("Right", "H2, roi rouge"), ("space", "H2, roi rouge, sélectionné"),
+             ("Escape", "Sélection annulée."), ("space", "H2, roi rouge, sélectionné"), ("Down", "H1, vide"),
              ("space", "Rouge : roi de H2 à H1, aucune prise.")]
     for name, text in steps:
         start = len(said)
