@@ -99,16 +99,18 @@ orca = subprocess.Popen(alone + [orca_program, "-u", os.path.join(work, "prefs")
 
 # Orca's flat review keys (its desktop layout, NumLock off) by their key codes
 # on the virtual display: xdotool reaches some keypad keys by their names
-# only through a modifier, which Orca then takes as part of the key.
+# only through a modifier, which Orca then takes as part of the key. Other
+# keys go by name (xdotool reads a code that is also a key's name, such as
+# Escape's 9, as that key).
 KEYS = {"Return": 36, "KP_Subtract": 82, "KP_Prior": 81, "KP_Right": 85, "KP_Divide": 106, "Down": 116, "Right": 114,
-        "space": 65, "Escape": 9}
+        "space": 65}
 
 
 def key(name):
     """Presses and releases a key as a hand does: Orca takes a review key
     released before it has handled the press for other input, and starts its
     review again from the top."""
-    code = str(KEYS[name])
+    code = str(KEYS.get(name, name))
     subprocess.run(["xdotool", "keydown", code, "sleep", "0.2", "keyup", code], check=True, timeout=WAIT_S)
 
 
