@@ -208,16 +208,42 @@ static int count_pure_white(const Image& image, Rect area)
     return count;
 }
 
-// The label texts themselves are checked in-process; on screen each column
-// shows its three lines in its side's colour, the white placeholder texts
-// never appear, and every line stands out from the window's background by at
-// least 3 : 1, what large text needs to be read.
-TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoardAndReadable)
+// The window in the player's language: French, the game's own texts, under
+// C.UTF-8; English under a locale made as a player makes one; German through
+// LANGUAGE, before the locale's English (under C.UTF-8, only Debian 12's C
+// library reads LANGUAGE). German's labels are the widest.
+struct WindowLanguage {
+    const char* name;
+    const char* locale;
+    const char* language; // LANGUAGE, or none when empty
+    const char* title;
+};
+
+void PrintTo(const WindowLanguage& language, std::ostream* out)
 {
+    *out << language.name;
+}
+
+class WindowLanguages : public ProgramTest, public testing::WithParamInterface<WindowLanguage>
+{
+};
+
+// The label texts themselves are checked in-process and through AT-SPI; on
+// screen, in every language, each column shows its three lines in its side's
+// colour, the white placeholder texts never appear, every line stands out
+// from the window's background by at least 3 : 1 (what large text needs to be
+// read), the board keeps its 528 x 528 between the columns and the window
+// fits the 1280-pixel screen the metainfo asks for. Standard output is the
+// same in every language.
+TEST_P(WindowLanguages, StatusLabelsAreDrawnAroundTheBoardAndReadable)
+{
+    const WindowLanguage& language = GetParam();
+    ASSERT_TRUE(locale_is_made(language.locale)) << "scripts/install-deps.sh test makes " << language.locale;
     const Rgb blue_text{30, 144, 255}, red_text{255, 48, 48}, gold_text{255, 215, 0};
-    Program& p = start_program({"-l"});
+    Program& p = start_program({"-l"}, nullptr, players_locale(language.locale, language.language));
     GameWindow w;
     ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
+    EXPECT_EQ(window_name(w.id), language.title);
     Image image;
     ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
     const Rect left{w.rect.x, w.rect.y, w.board_x - w.rect.x, w.rect.height};
@@ -238,8 +264,37 @@ TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoardAndReadable)
     }
     EXPECT_EQ(count_pure_white(image, left), 0);
     EXPECT_EQ(count_pure_white(image, right), 0);
-    expect_clean_close(p, w.id);
+
+    // The board paints its background over its whole widget, and no further.
+    for (int edge : {0, BOARD_PX - 1}) {
+        EXPECT_TRUE(near(board_pixel(image, w, edge, 300), BACKGROUND, 2) &&
+                    near(board_pixel(image, w, 300, edge), BACKGROUND, 2))
+            << "board edge " << edge;
+    }
+    for (int outside : {-1, BOARD_PX}) {
+        EXPECT_FALSE(near(board_pixel(image, w, outside, 300), BACKGROUND, 2) ||
+                     near(board_pixel(image, w, 300, outside), BACKGROUND, 2))
+            << "beside the board at " << outside;
+    }
+    EXPECT_LE(w.rect.x + w.rect.width, 1280) << "window width " << w.rect.width;
+
+    ASSERT_TRUE(press_square(w, 2, 2));
+    ASSERT_TRUE(press_square(w, 4, 2));
+    EXPECT_TRUE(wait_line(p, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << p.out;
+    EXPECT_EQ(close_and_wait(p, w.id), 0) << p.err;
+    EXPECT_EQ(out_lines(p), (std::vector<std::string>{"[DEBUG][MAIN] Mode local activé",
+                                                      "[DEBUG][MAIN] Lancement de l'application GTK avec ID: " +
+                                                          std::string(TAVELORN_APP_ID) + ".local",
+                                                      "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", LAST_LINE_OK}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Players, WindowLanguages,
+                         testing::Values(WindowLanguage{"fr", "C.UTF-8", "", "Tavelorn - Local"},
+                                         WindowLanguage{"en", "en_US.UTF-8", "", "Tavelorn - Local"},
+                                         WindowLanguage{"de", "en_US.UTF-8", "de", "Tavelorn - Lokal"}),
+                         [](const testing::TestParamInfo<WindowLanguage>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // ---------------------------------------------------------------------------
 // Two starts in one mode
