@@ -22,6 +22,9 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagi
 [ "${VERSION_CODENAME:-}" = bookworm ] || test_packages+=(orca gsettings-desktop-schemas)
 # The packaging test renders the manual page.
 test_packages+=(groff-base)
+# The window test switches the desktop's theme as a desktop's settings
+# daemon does, and lets the game start a session bus where it finds none.
+test_packages+=(xsettingsd dbus-x11)
 # The link's fault test and bench/network_faults.sh make a network's faults
 # with nftables; the benchmark brings its namespaces' loopback up with ip.
 test_packages+=(nftables iproute2)

@@ -1,10 +1,13 @@
 // The real program's window on screen: its title in each mode, the board of a
 // new game read back from a screenshot, the status labels drawn around it,
-// and a second start in the same mode showing the window that exists.
+// its style, and a second start in the same mode showing the window that
+// exists.
 #include <glob.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <tuple>
@@ -212,10 +215,10 @@ static int count_pure_white(const Image& image, Rect area)
 // shows its three lines in its side's colour, the white placeholder texts
 // never appear, and every line stands out from the window's background by at
 // least 3 : 1, what large text needs to be read.
-TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoardAndReadable)
+static void expect_readable_status_labels(const std::vector<std::string>& env)
 {
     const Rgb blue_text{30, 144, 255}, red_text{255, 48, 48}, gold_text{255, 215, 0};
-    Program& p = start_program({"-l"});
+    Program& p = start_program({"-l"}, nullptr, env);
     GameWindow w;
     ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
     Image image;
@@ -239,6 +242,108 @@ TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoardAndReadable)
     EXPECT_EQ(count_pure_white(image, left), 0);
     EXPECT_EQ(count_pure_white(image, right), 0);
     expect_clean_close(p, w.id);
+}
+
+TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoardAndReadable)
+{
+    expect_readable_status_labels({});
+}
+
+// ---------------------------------------------------------------------------
+// The style: dark unless the player names a theme, following the desktop's
+// theme, and nothing of it passed on to other programs
+
+using WindowStyle = ProgramTest;
+
+// An empty GTK_THEME names no theme, for the toolkit as for the game.
+TEST_F(WindowStyle, EmptyThemeVariableIsNoThemeOfThePlayers)
+{
+    expect_readable_status_labels({"GTK_THEME="});
+}
+
+// The window's own background, beside its content.
+static Rgb window_background(const Image& image, const GameWindow& w)
+{
+    return pixel(image, w.rect.x + 4, w.rect.y + 4);
+}
+
+static bool write_file(const std::string& path, const std::string& text)
+{
+    std::ofstream file(path, std::ios::trunc);
+    file << text;
+    return bool(file.flush());
+}
+
+// The desktop's settings daemon switches the theme while the game runs.
+TEST_F(WindowStyle, DesktopThemeSwitchReachesTheWindowDark)
+{
+    char conf[] = "/tmp/tavelorn-xsettings.XXXXXX";
+    const int fd = mkstemp(conf);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_TRUE(write_file(conf, "Net/ThemeName \"Adwaita\"\n"));
+    Program& desktop = start_helper({"xsettingsd", "-c", conf});
+    ASSERT_TRUE(wait_error_text(desktop, "Took ownership")) << "xsettingsd: " << desktop.err;
+
+    Program& p = start_program({"-l"});
+    GameWindow w;
+    ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
+    Image image;
+    ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
+    const Rgb before = window_background(image, w);
+
+    ASSERT_TRUE(write_file(conf, "Net/ThemeName \"HighContrast\"\n"));
+    kill(desktop.pid, SIGHUP);
+    ASSERT_TRUE(wait_error_text(desktop, "Loaded 1 setting", LINE_WAIT_MS, 2)) << desktop.err;
+    Rgb after = before;
+    for (int waited = 0; waited < LINE_WAIT_MS && near(after, before, 0); waited += 100) {
+        usleep(100 * 1000);
+        ASSERT_TRUE(take_screenshot(image));
+        after = window_background(image, w);
+    }
+    EXPECT_FALSE(near(after, before, 0)) << "still " << describe(before);
+    EXPECT_LT(luminance(after), 0.1) << describe(after) << " is no dark variant";
+    expect_clean_close(p, w.id);
+    unlink(conf);
+}
+
+static std::vector<std::string> environment_of(const std::string& pid)
+{
+    std::ifstream in("/proc/" + pid + "/environ");
+    std::vector<std::string> entries;
+    for (std::string entry; std::getline(in, entry, '\0');)
+        entries.push_back(entry);
+    return entries;
+}
+
+// With no session bus, the toolkit starts one for the game (dbus-launch and
+// its daemon, which may start the accessibility bus): these outlive the game
+// and start other programs, so they must have the player's environment.
+TEST_F(WindowStyle, ProgramsStartedBesideTheGameGetNoTheme)
+{
+    const std::string mark = "TAVELORN_TEST_RUN=" + std::to_string(getpid());
+    Program& p = start_program({"-l"}, nullptr, {mark, "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "GTK_A11Y"});
+    GameWindow w;
+    ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
+    read_output_for(p, QUIET_MS);
+
+    std::vector<std::string> started;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename();
+        const std::vector<std::string> env = environment_of(pid);
+        if (pid == std::to_string(p.pid) || std::find(env.begin(), env.end(), mark) == env.end())
+            continue;
+        started.push_back(pid);
+        std::ifstream comm("/proc/" + pid + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        for (const std::string& variable : env)
+            EXPECT_NE(variable.rfind("GTK_THEME=", 0), 0u) << name << " got " << variable;
+    }
+    EXPECT_FALSE(started.empty()) << "no session bus was started beside the game";
+    expect_clean_close(p, w.id);
+    for (const std::string& pid : started)
+        kill(std::stoi(pid), SIGTERM);
 }
 
 // ---------------------------------------------------------------------------
