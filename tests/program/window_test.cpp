@@ -267,13 +267,6 @@ static Rgb window_background(const Image& image, const GameWindow& w)
     return pixel(image, w.rect.x + 4, w.rect.y + 4);
 }
 
-static bool write_file(const std::string& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::trunc);
-    file << text;
-    return bool(file.flush());
-}
-
 // The desktop's settings daemon switches the theme while the game runs.
 TEST_F(WindowStyle, DesktopThemeSwitchReachesTheWindowDark)
 {
@@ -281,7 +274,7 @@ TEST_F(WindowStyle, DesktopThemeSwitchReachesTheWindowDark)
     const int fd = mkstemp(conf);
     ASSERT_GE(fd, 0);
     close(fd);
-    ASSERT_TRUE(write_file(conf, "Net/ThemeName \"Adwaita\"\n"));
+    ASSERT_TRUE(std::ofstream(conf) << "Net/ThemeName \"Adwaita\"\n");
     Program& desktop = start_helper({"xsettingsd", "-c", conf});
     ASSERT_TRUE(wait_error_text(desktop, "Took ownership")) << "xsettingsd: " << desktop.err;
 
@@ -292,7 +285,7 @@ TEST_F(WindowStyle, DesktopThemeSwitchReachesTheWindowDark)
     ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
     const Rgb before = window_background(image, w);
 
-    ASSERT_TRUE(write_file(conf, "Net/ThemeName \"HighContrast\"\n"));
+    ASSERT_TRUE(std::ofstream(conf) << "Net/ThemeName \"HighContrast\"\n");
     kill(desktop.pid, SIGHUP);
     ASSERT_TRUE(wait_error_text(desktop, "Loaded 1 setting", LINE_WAIT_MS, 2)) << desktop.err;
     Rgb after = before;
@@ -307,11 +300,12 @@ TEST_F(WindowStyle, DesktopThemeSwitchReachesTheWindowDark)
     unlink(conf);
 }
 
-static std::vector<std::string> environment_of(const std::string& pid)
+// A process's entries in /proc: its environment as it started, its name.
+static std::vector<std::string> proc_entries(const std::string& pid, const char* file, char end = '\0')
 {
-    std::ifstream in("/proc/" + pid + "/environ");
+    std::ifstream in("/proc/" + pid + "/" + file);
     std::vector<std::string> entries;
-    for (std::string entry; std::getline(in, entry, '\0');)
+    for (std::string entry; std::getline(in, entry, end);)
         entries.push_back(entry);
     return entries;
 }
@@ -330,15 +324,13 @@ TEST_F(WindowStyle, ProgramsStartedBesideTheGameGetNoTheme)
     std::vector<std::string> started;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         const std::string pid = entry.path().filename();
-        const std::vector<std::string> env = environment_of(pid);
+        const std::vector<std::string> env = proc_entries(pid, "environ");
         if (pid == std::to_string(p.pid) || std::find(env.begin(), env.end(), mark) == env.end())
             continue;
         started.push_back(pid);
-        std::ifstream comm("/proc/" + pid + "/comm");
-        std::string name;
-        std::getline(comm, name);
+        const std::vector<std::string> name = proc_entries(pid, "comm", '\n');
         for (const std::string& variable : env)
-            EXPECT_NE(variable.rfind("GTK_THEME=", 0), 0u) << name << " got " << variable;
+            EXPECT_NE(variable.rfind("GTK_THEME=", 0), 0u) << (name.empty() ? pid : name[0]) << ": " << variable;
     }
     EXPECT_FALSE(started.empty()) << "no session bus was started beside the game";
     expect_clean_close(p, w.id);
