@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 
 #include "gui.hpp"
+#include "i18n.hpp"
 
 Grid board{};
 Grid control_grid{};
@@ -198,30 +199,39 @@ static void compute_live_scores(int32_t* blue_control, int32_t* red_control, int
         }
 }
 
-static void set_markup(GtkWidget* label, const char* format, int32_t a, int32_t b)
+// The label's text is formatted in the player's language, its span is the
+// game's look, kept out of the catalogues.
+[[gnu::format(printf, 3, 4)]] static void set_label(GtkWidget* label, const char* span, const char* format, ...)
 {
     char text[LABEL_BUFFER_BYTES];
-    std::snprintf(text, sizeof text, format, a, b);
-    gtk_label_set_markup(GTK_LABEL(label), text);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    set_label_in_span(label, span, text);
 }
+
+static constexpr const char* BLUE_SCORE_SPAN = "<span size='18000' weight='bold' foreground='#1E90FF'>";
+static constexpr const char* RED_SCORE_SPAN = "<span size='18000' weight='bold' foreground='#FF3030'>";
+static constexpr const char* TURN_TO_MOVE_SPAN = "<span size='22000' weight='bold' foreground='#FFD700'>";
+static constexpr const char* BLUE_TURN_SPAN = "<span size='16000' foreground='#1E90FF'>";
+static constexpr const char* RED_TURN_SPAN = "<span size='16000' foreground='#FF3030'>";
 
 void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_score, GtkWidget* red_turn)
 {
     int32_t blue_control, red_control, blue_soldiers, red_soldiers;
     compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
 
-    set_markup(blue_score, "<span size='18000' weight='bold' foreground='#1E90FF'>Contrôle: %d | Soldats: %d</span>",
-               blue_control, blue_soldiers);
-    set_markup(red_score, "<span size='18000' weight='bold' foreground='#FF3030'>Contrôle: %d | Soldats: %d</span>",
-               red_control, red_soldiers);
-
-    char text[LABEL_BUFFER_BYTES];
-    std::snprintf(text, sizeof text, "<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: %s</span>",
-                  current_player == PLAYER_BLUE ? "Bleu" : "Rouge");
-    gtk_label_set_markup(GTK_LABEL(turn_center_label), text);
-
-    set_markup(blue_turn, "<span size='16000' foreground='#1E90FF'>Tour %d / %d</span>", turn_count, MAX_TURNS);
-    set_markup(red_turn, "<span size='16000' foreground='#FF3030'>Tour %d / %d</span>", turn_count, MAX_TURNS);
+    /* Translators: a side's status: the squares it controls, then its soldiers on the board. */
+    set_label(blue_score, BLUE_SCORE_SPAN, _("Contrôle: %d | Soldats: %d"), blue_control, blue_soldiers);
+    set_label(red_score, RED_SCORE_SPAN, _("Contrôle: %d | Soldats: %d"), red_control, red_soldiers);
+    /* Translators: above the board: the side to move. */
+    const char* to_move = current_player == PLAYER_BLUE ? _("Au tour de: Bleu") : _("Au tour de: Rouge");
+    set_label_in_span(turn_center_label, TURN_TO_MOVE_SPAN, to_move);
+    /* Translators: the number of the move about to be played (from 1, counted over both sides), then
+       the limit, 64 moves. */
+    set_label(blue_turn, BLUE_TURN_SPAN, _("Tour %d / %d"), turn_count, MAX_TURNS);
+    set_label(red_turn, RED_TURN_SPAN, _("Tour %d / %d"), turn_count, MAX_TURNS);
 }
 
 // The end conditions, in the order they are tested: a fallen king first,
@@ -251,11 +261,16 @@ static void write_score_message(char (&message)[MESSAGE_BUFFER_BYTES])
     const int32_t blue = blue_soldiers + blue_control;
     const int32_t red = red_soldiers + red_control;
     if (blue > red)
-        std::snprintf(message, sizeof message, "Fin (64 tours). Score Bleu %d > Rouge %d — Bleu gagne !", blue, red);
+        /* Translators: the end at the 64-move limit, where a side's score is its soldiers on the board
+           plus the squares it controls: Blue's score, then Red's. */
+        std::snprintf(message, sizeof message, _("Fin (64 tours). Score Bleu %d > Rouge %d — Bleu gagne !"), blue, red);
     else if (red > blue)
-        std::snprintf(message, sizeof message, "Fin (64 tours). Score Rouge %d > Bleu %d — Rouge gagne !", red, blue);
+        /* Translators: the end at the 64-move limit: Red's score, then Blue's. */
+        std::snprintf(message, sizeof message, _("Fin (64 tours). Score Rouge %d > Bleu %d — Rouge gagne !"), red,
+                      blue);
     else
-        std::snprintf(message, sizeof message, "Fin (64 tours). Égalité %d - %d.", blue, red);
+        /* Translators: a draw at the 64-move limit: Blue's score, then Red's (the same). */
+        std::snprintf(message, sizeof message, _("Fin (64 tours). Égalité %d - %d."), blue, red);
 }
 
 // Writes the end message into `message` and returns true when the game is over.
@@ -266,16 +281,18 @@ static bool end_message(char (&message)[MESSAGE_BUFFER_BYTES])
     case GAME_GOES_ON:
         return false;
     case BLUE_KING_FELL:
-        fixed = "Fin : Roi Bleu exécuté ou conquête Rouge — Rouge gagne !";
+        /* Translators: the end of the game when Blue's king is captured, or reaches Red's corner. */
+        fixed = _("Fin : Roi Bleu exécuté ou conquête Rouge — Rouge gagne !");
         break;
     case RED_KING_FELL:
-        fixed = "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !";
+        /* Translators: the end of the game when Red's king is captured, or reaches Blue's corner. */
+        fixed = _("Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !");
         break;
     case RED_SOLDIERS_LOST:
-        fixed = "Fin : 8 soldats rouges capturés — Bleu gagne !";
+        fixed = _("Fin : 8 soldats rouges capturés — Bleu gagne !");
         break;
     case BLUE_SOLDIERS_LOST:
-        fixed = "Fin : 8 soldats bleus capturés — Rouge gagne !";
+        fixed = _("Fin : 8 soldats bleus capturés — Rouge gagne !");
         break;
     case TURNS_RUN_OUT:
         write_score_message(message);
@@ -385,14 +402,27 @@ static void close_open_alert()
 #endif
 
 // The alert's detail asks for a click on "OK", so its one button says so.
+static const char* alert_detail()
+{
+    /* Translators: below the end-of-game message; "OK" is the alert's one button, as translated
+       below. */
+    return _("Cliquez OK pour continuer.");
+}
+
+static const char* alert_button()
+{
+    /* Translators: the end-of-game alert's one button, which its detail text names. */
+    return _("OK");
+}
+
 void show_game_over_popup(const char* message, GtkWindow* parent)
 {
     close_open_alert();
 #if GTK_CHECK_VERSION(4, 10, 0)
     GtkAlertDialog* dialog = gtk_alert_dialog_new("%s", message);
     gtk_alert_dialog_set_modal(dialog, TRUE);
-    gtk_alert_dialog_set_detail(dialog, "Cliquez OK pour continuer.");
-    const char* buttons[] = {"OK", nullptr};
+    gtk_alert_dialog_set_detail(dialog, alert_detail());
+    const char* buttons[] = {alert_button(), nullptr};
     gtk_alert_dialog_set_buttons(dialog, buttons);
     open_alert = g_cancellable_new();
     GListModel* toplevels = gtk_window_get_toplevels();
@@ -403,8 +433,8 @@ void show_game_over_popup(const char* message, GtkWindow* parent)
 #else
     GtkWidget* dialog =
         gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_NONE, "%s", message);
-    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", "Cliquez OK pour continuer.");
-    gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", alert_detail());
+    gtk_dialog_add_button(GTK_DIALOG(dialog), alert_button(), GTK_RESPONSE_OK);
     g_signal_connect(dialog, "response", G_CALLBACK(close_message_dialog), nullptr);
     g_signal_connect(dialog, "destroy", G_CALLBACK(forget_alert), nullptr);
     open_alert = dialog;
@@ -449,63 +479,111 @@ static Coordinate coordinate(int32_t row, int32_t col)
     return {{static_cast<char>('A' + col), static_cast<char>('9' - row), '\0'}};
 }
 
-static const char* side_name(int32_t player)
-{
-    return player == PLAYER_BLUE ? "Bleu" : "Rouge";
-}
+// Each text below is a whole sentence in the catalogues, with the squares'
+// coordinates (such as "C7") as its arguments: the sides' and pieces' names
+// agree with what surrounds them, which differs from one language to another.
 
-// "soldat bleu", "roi rouge"; only for a piece.
-static const char* piece_name(int32_t cell)
+// The format of a square's name, whose one argument is the coordinate.
+static const char* square_name_format(int32_t row, int32_t col)
 {
-    switch (cell) {
+    switch (board[row][col]) {
+    case CELL_CORNER:
+        /* Translators: a square of the board as a screen reader reads it: %s is its coordinate, a column
+           letter A to I and a row digit 9 to 1 as the board's edges show them ("A9"); here one of the two
+           corner squares, which no piece enters. */
+        return _("%s, coin");
     case CELL_BLUE_SOLDIER:
-        return "soldat bleu";
+        /* Translators: a square (%s: its coordinate, such as "C7") holding a soldier of Blue's. */
+        return _("%s, soldat bleu");
     case CELL_BLUE_KING:
-        return "roi bleu";
+        /* Translators: a square (%s: its coordinate) holding Blue's king. */
+        return _("%s, roi bleu");
     case CELL_RED_SOLDIER:
-        return "soldat rouge";
+        /* Translators: a square (%s: its coordinate) holding a soldier of Red's. */
+        return _("%s, soldat rouge");
+    case CELL_RED_KING:
+        /* Translators: a square (%s: its coordinate) holding Red's king. */
+        return _("%s, roi rouge");
     default:
-        return "roi rouge";
+        break;
     }
+    if (control_grid[row][col] == CONTROL_BLUE)
+        /* Translators: an empty square (%s: its coordinate) that carries Blue's control mark. */
+        return _("%s, vide, contrôlé par Bleu");
+    if (control_grid[row][col] == CONTROL_RED)
+        /* Translators: an empty square (%s: its coordinate) that carries Red's control mark. */
+        return _("%s, vide, contrôlé par Rouge");
+    /* Translators: an empty square (%s: its coordinate) with no control mark. */
+    return _("%s, vide");
 }
 
 void square_access_name(int32_t row, int32_t col, char* text, size_t size)
 {
-    const Coordinate square = coordinate(row, col);
-    const char* at = square.text;
-    const int32_t cell = board[row][col];
-    if (cell == CELL_CORNER)
-        std::snprintf(text, size, "%s, coin", at);
-    else if (cell != CELL_EMPTY)
-        std::snprintf(text, size, "%s, %s", at, piece_name(cell));
-    else if (control_grid[row][col] == CONTROL_BLUE)
-        std::snprintf(text, size, "%s, vide, contrôlé par Bleu", at);
-    else if (control_grid[row][col] == CONTROL_RED)
-        std::snprintf(text, size, "%s, vide, contrôlé par Rouge", at);
-    else
-        std::snprintf(text, size, "%s, vide", at);
+    std::snprintf(text, size, square_name_format(row, col), coordinate(row, col).text);
+}
+
+// The coordinates of every square holding `cell`, in reading order, joined
+// by ", " (the coordinates stay as the board shows them in every language),
+// and how many there are.
+static int32_t squares_holding(int32_t cell, char* list, size_t size)
+{
+    TextOut out{list, size};
+    list[0] = '\0';
+    int32_t count = 0;
+    for (int32_t r = 0; r < BOARD_SIZE; ++r)
+        for (int32_t c = 0; c < BOARD_SIZE; ++c)
+            if (board[r][c] == cell)
+                append(out, "%s%s", count++ ? ", " : "", coordinate(r, c).text);
+    return count;
+}
+
+// A side's pieces, one sentence: its king's square (or that it is taken),
+// then its soldiers' squares. The French text names the soldiers in the
+// plural whatever their number; the catalogues give each count its form.
+static const char* side_format(int32_t player, bool king_on_board, int32_t soldiers)
+{
+    const unsigned long n = static_cast<unsigned long>(soldiers);
+    if (player == PLAYER_BLUE) {
+        if (king_on_board && soldiers > 0)
+            /* Translators: read aloud, the position of Blue's pieces: the square of its king (such as
+               "B8"), then the squares of its soldiers, one or more, joined by ", " ("C9, D9"). */
+            return ngettext("Bleu : roi %s ; soldats %s.", "Bleu : roi %s ; soldats %s.", n);
+        if (soldiers > 0)
+            /* Translators: Blue's king has been captured; %s: the squares of its soldiers, one or more. */
+            return ngettext("Bleu : roi pris ; soldats %s.", "Bleu : roi pris ; soldats %s.", n);
+        if (king_on_board)
+            /* Translators: %s: the square of Blue's king; Blue has no soldier left. */
+            return _("Bleu : roi %s ; aucun soldat.");
+        /* Translators: Blue has neither its king nor a soldier left. */
+        return _("Bleu : roi pris ; aucun soldat.");
+    }
+    if (king_on_board && soldiers > 0)
+        /* Translators: read aloud, the position of Red's pieces: the square of its king, then the squares
+           of its soldiers, one or more, joined by ", ". */
+        return ngettext("Rouge : roi %s ; soldats %s.", "Rouge : roi %s ; soldats %s.", n);
+    if (soldiers > 0)
+        /* Translators: Red's king has been captured; %s: the squares of its soldiers, one or more. */
+        return ngettext("Rouge : roi pris ; soldats %s.", "Rouge : roi pris ; soldats %s.", n);
+    if (king_on_board)
+        /* Translators: %s: the square of Red's king; Red has no soldier left. */
+        return _("Rouge : roi %s ; aucun soldat.");
+    /* Translators: Red has neither its king nor a soldier left. */
+    return _("Rouge : roi pris ; aucun soldat.");
 }
 
 // "Bleu : roi B8 ; soldats C9, D9." or "Rouge : roi pris ; aucun soldat."
 static void describe_side(TextOut& out, int32_t player)
 {
-    const int32_t king = player == PLAYER_BLUE ? CELL_BLUE_KING : CELL_RED_KING;
-    const int32_t soldier = player == PLAYER_BLUE ? CELL_BLUE_SOLDIER : CELL_RED_SOLDIER;
-    append(out, "%s : roi", side_name(player));
-    bool king_found = false;
-    for (int32_t r = 0; r < BOARD_SIZE; ++r)
-        for (int32_t c = 0; c < BOARD_SIZE; ++c)
-            if (board[r][c] == king) {
-                append(out, " %s", coordinate(r, c).text);
-                king_found = true;
-            }
-    append(out, king_found ? " ; " : " pris ; ");
-    int32_t soldiers = 0;
-    for (int32_t r = 0; r < BOARD_SIZE; ++r)
-        for (int32_t c = 0; c < BOARD_SIZE; ++c)
-            if (board[r][c] == soldier)
-                append(out, "%s%s", soldiers++ ? ", " : "soldats ", coordinate(r, c).text);
-    append(out, "%s.", soldiers ? "" : "aucun soldat");
+    char king[8], soldiers[BOARD_SIZE * BOARD_SIZE * 4];
+    const bool king_on_board =
+        squares_holding(player == PLAYER_BLUE ? CELL_BLUE_KING : CELL_RED_KING, king, sizeof king);
+    const int32_t count =
+        squares_holding(player == PLAYER_BLUE ? CELL_BLUE_SOLDIER : CELL_RED_SOLDIER, soldiers, sizeof soldiers);
+    const char* format = side_format(player, king_on_board, count);
+    if (king_on_board)
+        append(out, format, king, soldiers);
+    else
+        append(out, format, soldiers);
 }
 
 void board_access_description(char* text, size_t size)
@@ -516,8 +594,12 @@ void board_access_description(char* text, size_t size)
     describe_side(out, PLAYER_BLUE);
     append(out, " ");
     describe_side(out, PLAYER_RED);
-    if (has_selection && on_board(sel_r, sel_c))
-        append(out, " Pièce sélectionnée : %s.", coordinate(sel_r, sel_c).text);
+    if (has_selection && on_board(sel_r, sel_c)) {
+        append(out, " ");
+        /* Translators: after the position, read aloud: %s is the square of the piece the player has
+           selected. */
+        append(out, _("Pièce sélectionnée : %s."), coordinate(sel_r, sel_c).text);
+    }
 }
 
 int32_t pieces_taken()
@@ -525,15 +607,47 @@ int32_t pieces_taken()
     return captured_blue_soldiers + captured_red_soldiers + (blue_king_alive ? 0 : 1) + (red_king_alive ? 0 : 1);
 }
 
+// The format of a move's announcement, by the side and the piece that moved:
+// the coordinates of the squares it left and reached, then the pieces taken.
+static const char* move_format(int32_t piece, int32_t taken)
+{
+    const unsigned long n = static_cast<unsigned long>(taken);
+    switch (piece) {
+    case CELL_BLUE_SOLDIER:
+        if (taken == 0)
+            /* Translators: read aloud after each move: a soldier of Blue's went from the first square
+               (such as "C7") to the second ("C5") and captured nothing. */
+            return _("Bleu : soldat de %s à %s, aucune prise.");
+        /* Translators: a soldier of Blue's went from the first square to the second and captured %d
+           pieces, 1 to 3. */
+        return ngettext("Bleu : soldat de %s à %s, %d pièce prise.", "Bleu : soldat de %s à %s, %d pièces prises.", n);
+    case CELL_BLUE_KING:
+        if (taken == 0)
+            /* Translators: Blue's king went from the first square to the second and captured nothing. */
+            return _("Bleu : roi de %s à %s, aucune prise.");
+        /* Translators: Blue's king went from the first square to the second and captured %d pieces. */
+        return ngettext("Bleu : roi de %s à %s, %d pièce prise.", "Bleu : roi de %s à %s, %d pièces prises.", n);
+    case CELL_RED_SOLDIER:
+        if (taken == 0)
+            /* Translators: a soldier of Red's went from the first square to the second and captured
+               nothing. */
+            return _("Rouge : soldat de %s à %s, aucune prise.");
+        /* Translators: a soldier of Red's went from the first square to the second and captured %d
+           pieces. */
+        return ngettext("Rouge : soldat de %s à %s, %d pièce prise.", "Rouge : soldat de %s à %s, %d pièces prises.",
+                        n);
+    default:
+        if (taken == 0)
+            /* Translators: Red's king went from the first square to the second and captured nothing. */
+            return _("Rouge : roi de %s à %s, aucune prise.");
+        /* Translators: Red's king went from the first square to the second and captured %d pieces. */
+        return ngettext("Rouge : roi de %s à %s, %d pièce prise.", "Rouge : roi de %s à %s, %d pièces prises.", n);
+    }
+}
+
 void move_announcement(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col, int32_t taken, char* text,
                        size_t size)
 {
-    const int32_t piece = board[to_row][to_col];
-    TextOut out{text, size};
-    append(out, "%s : %s de %s à %s, ", side_name(is_blue_piece(piece) ? PLAYER_BLUE : PLAYER_RED),
-           is_king(piece) ? "roi" : "soldat", coordinate(from_row, from_col).text, coordinate(to_row, to_col).text);
-    if (taken == 0)
-        append(out, "aucune prise.");
-    else
-        append(out, "%d %s.", taken, taken == 1 ? "pièce prise" : "pièces prises");
+    std::snprintf(text, size, move_format(board[to_row][to_col], taken), coordinate(from_row, from_col).text,
+                  coordinate(to_row, to_col).text, taken);
 }

@@ -120,9 +120,9 @@ int32_t is_game_over();
 // over; returns 0 and writes nothing while it goes on.
 int32_t end_of_game_message(char* text, size_t size);
 
-// Texts for assistive technologies, in French like every text of the game.
-// Each is written into `text`, NUL-terminated, cut at `size` bytes; none is
-// longer than ACCESS_TEXT_BYTES.
+// Texts for assistive technologies, in the player's language (the game's own
+// texts, quoted here, are French). Each is written into `text`,
+// NUL-terminated, cut at `size` bytes; none is longer than ACCESS_TEXT_BYTES.
 constexpr size_t ACCESS_TEXT_BYTES = 512;
 // A square by its coordinate and what it holds: "C7, soldat bleu", "E5, vide,
 // contrôlé par Rouge", "A9, coin". The square must be on the board.

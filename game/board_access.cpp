@@ -5,13 +5,19 @@
 // press handler; GTK 4.8 has no such objects, and there the board's
 // description gives the whole position. From GTK 4.14 each applied move, each
 // selection, and the end of the game, is announced.
+#include <cstdio>
 #include <cstring>
 
 #include "app.hpp"
 #include "board_access.hpp"
 #include "board_geometry.hpp"
+#include "i18n.hpp"
 
-static constexpr const char* BOARD_NAME = "Plateau";
+static const char* board_name()
+{
+    /* Translators: the board's name, as a screen reader reads it. */
+    return _("Plateau");
+}
 
 #if GTK_CHECK_VERSION(4, 10, 0)
 
@@ -166,8 +172,14 @@ static void announce(GtkWidget* board_widget, const char* text)
 
 // The selected piece's square says so in its name: a screen reader reviewing
 // the board reads the selection there.
-static constexpr const char* SELECTED_SUFFIX = ", sélectionné";
-static constexpr const char* SELECTION_DROPPED = "Sélection annulée.";
+static void name_selected_square(char* name, size_t size)
+{
+    char square[64];
+    std::snprintf(square, sizeof square, "%s", name);
+    /* Translators: the square of the selected piece, read aloud: %s is the square's name, such as
+       "C7, soldat bleu" as translated above. */
+    std::snprintf(name, size, _("%s, sélectionné"), square);
+}
 
 // Set by each move announced, cleared by the next refresh: a selection that
 // ends without one was dropped.
@@ -186,7 +198,7 @@ static void name_squares(TavelornBoard* self, bool announce_changes)
         char name[sizeof square->name];
         square_access_name(square->row, square->col, name, sizeof name);
         if (selected)
-            std::strncat(name, SELECTED_SUFFIX, sizeof name - std::strlen(name) - 1);
+            name_selected_square(name, sizeof name);
         if (std::strcmp(name, square->name) != 0) {
             std::memcpy(square->name, name, sizeof name);
             gtk_accessible_update_property(GTK_ACCESSIBLE(square), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
@@ -201,13 +213,14 @@ static void name_squares(TavelornBoard* self, bool announce_changes)
         }
     }
     if (dropped && announce_changes)
-        announce(GTK_WIDGET(self), SELECTION_DROPPED);
+        /* Translators: read aloud when a press drops the selected piece without a move. */
+        announce(GTK_WIDGET(self), _("Sélection annulée."));
 }
 
 GtkWidget* board_widget_new()
 {
     GtkWidget* board_widget = GTK_WIDGET(g_object_new(tavelorn_board_get_type(), nullptr));
-    gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_LABEL, BOARD_NAME, -1);
+    gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_LABEL, board_name(), -1);
     return board_widget;
 }
 
@@ -219,7 +232,7 @@ GtkWidget* board_widget_new()
 {
     GtkWidget* board_widget =
         GTK_WIDGET(g_object_new(GTK_TYPE_DRAWING_AREA, "accessible-role", GTK_ACCESSIBLE_ROLE_IMG, nullptr));
-    gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_LABEL, BOARD_NAME, -1);
+    gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_LABEL, board_name(), -1);
     return board_widget;
 }
 

@@ -12,6 +12,7 @@
 #include "ai.hpp"
 #include "app.hpp"
 #include "board_access.hpp"
+#include "i18n.hpp"
 #include "network.hpp"
 
 GtkWidget* blue_score_label = nullptr;
@@ -177,32 +178,53 @@ void choose_default_style(GtkApplication* app)
 static const char* window_title()
 {
     if (network_socket < 0)
-        return "Tavelorn - Local";
-    return is_server ? "Tavelorn - Serveur" : "Tavelorn - Client";
+        /* Translators: the window's title in local mode, where both sides play at one screen; keep
+           "Tavelorn", the game's name, at the start of the three titles. */
+        return _("Tavelorn - Local");
+    if (is_server)
+        /* Translators: the window's title in server mode, where the game waits for the other player. */
+        return _("Tavelorn - Serveur");
+    /* Translators: the window's title in client mode, connected to the other player's server. */
+    return _("Tavelorn - Client");
 }
 
-static GtkWidget* markup_label(const char* markup)
+void set_label_in_span(GtkWidget* label, const char* span, const char* text)
+{
+    char* escaped = g_markup_escape_text(text, -1);
+    char* markup = g_strconcat(span, escaped, "</span>", nullptr);
+    gtk_label_set_markup(GTK_LABEL(label), markup);
+    g_free(markup);
+    g_free(escaped);
+}
+
+static GtkWidget* markup_label(const char* span, const char* text)
 {
     GtkWidget* label = gtk_label_new(nullptr);
-    gtk_label_set_markup(GTK_LABEL(label), markup);
+    set_label_in_span(label, span, text);
     return label;
 }
 
-static constexpr const char* SCORE_MARKUP = "<span size='16000' foreground='white'>Contrôle: 0 | Soldats: 0</span>";
-static constexpr const char* TURN_MARKUP = "<span size='16000' foreground='white'>Tour: 0</span>";
+// The white texts the score and turn labels hold until the first update,
+// before the window shows.
+static constexpr const char* PLACEHOLDER_SPAN = "<span size='16000' foreground='white'>";
 
 // A side's column: its title, then its score and turn labels, each stored in
 // its reference as soon as it exists.
-static GtkWidget* side_column(const char* title_markup, GtkWidget** score_label, GtkWidget** turn_label)
+static GtkWidget* side_column(const char* title_span, const char* title, GtkWidget** score_label,
+                              GtkWidget** turn_label)
 {
     // Every box of the window starts from the same spacing of 10; the side
     // columns then space their three labels wider than the centre column,
     // before anything is in them, so only 20 ever shows.
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_box_set_spacing(GTK_BOX(column), 20);
-    gtk_box_append(GTK_BOX(column), markup_label(title_markup));
-    *score_label = markup_label(SCORE_MARKUP);
-    *turn_label = markup_label(TURN_MARKUP);
+    gtk_box_append(GTK_BOX(column), markup_label(title_span, title));
+    char text[64];
+    std::snprintf(text, sizeof text, _("Contrôle: %d | Soldats: %d"), 0, 0);
+    *score_label = markup_label(PLACEHOLDER_SPAN, text);
+    /* Translators: the turn label before the game starts, never seen: the turn, 0. */
+    std::snprintf(text, sizeof text, _("Tour: %d"), 0);
+    *turn_label = markup_label(PLACEHOLDER_SPAN, text);
     gtk_box_append(GTK_BOX(column), *score_label);
     gtk_box_append(GTK_BOX(column), *turn_label);
     return column;
@@ -237,13 +259,14 @@ void gui_activate(GtkApplication* app, gpointer)
     gtk_window_set_child(GTK_WINDOW(window), row_box);
 
     // Blue column
-    GtkWidget* blue_column = side_column("<span size='20000' weight='bold' foreground='#1E90FF'>Joueur Bleu</span>",
+    /* Translators: the title of Blue's column, beside the board. */
+    GtkWidget* blue_column = side_column("<span size='20000' weight='bold' foreground='#1E90FF'>", _("Joueur Bleu"),
                                          &blue_score_label, &blue_turn_label);
     gtk_widget_set_margin_start(blue_column, 20);
 
     // Centre column: side to move above the board
     GtkWidget* centre_column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
-    turn_center_label = markup_label("<span size='22000' weight='bold' foreground='#FFD700'>Au tour de: Bleu</span>");
+    turn_center_label = markup_label("<span size='22000' weight='bold' foreground='#FFD700'>", _("Au tour de: Bleu"));
     gtk_widget_set_halign(turn_center_label, GTK_ALIGN_CENTER);
     gtk_box_append(GTK_BOX(centre_column), turn_center_label);
     drawing_area = board_widget_new();
@@ -252,7 +275,8 @@ void gui_activate(GtkApplication* app, gpointer)
     gtk_box_append(GTK_BOX(centre_column), drawing_area);
 
     // Red column
-    GtkWidget* red_column = side_column("<span size='20000' weight='bold' foreground='#FF3030'>Joueur Rouge</span>",
+    /* Translators: the title of Red's column, beside the board. */
+    GtkWidget* red_column = side_column("<span size='20000' weight='bold' foreground='#FF3030'>", _("Joueur Rouge"),
                                         &red_score_label, &red_turn_label);
     gtk_widget_set_margin_end(red_column, 20);
 

@@ -35,6 +35,9 @@ bool open_display_in_default_style();
 
 // Window
 void gui_activate(GtkApplication* app, gpointer user_data);
+// Sets the label's markup to `text`, escaped, inside `span` (an opening span
+// tag): the text is in the player's language, the span is the game's look.
+void set_label_in_span(GtkWidget* label, const char* span, const char* text);
 
 // Board drawing
 void draw_grid(GtkDrawingArea* area, cairo_t* cr, int width, int height, gpointer user_data);

@@ -1,6 +1,10 @@
 // Program entry: reads the play mode, sets up the peer link for the networked
 // modes before any window exists, then runs the GTK application under the
 // mode's identifier.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,11 +13,76 @@
 #include <gtk/gtk.h>
 
 #include "gui.hpp"
+#include "i18n.hpp"
 #include "network.hpp"
 
 #ifndef TAVELORN_APP_ID
 #define TAVELORN_APP_ID "org.tavelorn.Tavelorn"
 #endif
+// The catalogues: the folder an installation keeps them in, that folder seen
+// from the installed program's own folder, the build tree's seen from its
+// top (where the program is built), and their languages, space-separated.
+#ifndef TAVELORN_LOCALEDIR
+#define TAVELORN_LOCALEDIR "/usr/local/share/locale"
+#define TAVELORN_LOCALEDIR_FROM_BINDIR "../share/locale"
+#define TAVELORN_LOCALEDIR_IN_BUILD "share/locale"
+#define TAVELORN_LANGUAGES ""
+#endif
+
+// ---------------------------------------------------------------------------
+// The player's language
+
+// True when `folder` holds this game's catalogue in one of its languages.
+static bool holds_catalogues(const std::string& folder)
+{
+    const std::string languages = TAVELORN_LANGUAGES;
+    for (size_t start = 0; start < languages.size();) {
+        size_t end = languages.find(' ', start);
+        if (end == std::string::npos)
+            end = languages.size();
+        const std::string file =
+            folder + "/" + languages.substr(start, end - start) + "/LC_MESSAGES/" + TEXT_DOMAIN + ".mo";
+        struct stat info;
+        if (end > start && stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// The catalogues beside this very program: an installation moved to another
+// prefix, or staged, keeps them at the same place relative to its program,
+// and a build tree keeps them under its top, where the program is built. The
+// configured folder is the last resort, when the program cannot see its own
+// path.
+static std::string catalogue_folder()
+{
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) {
+        path[length] = '\0';
+        const std::string program = path;
+        const std::string folder = program.substr(0, program.rfind('/') + 1);
+        for (const char* relative : {TAVELORN_LOCALEDIR_FROM_BINDIR, TAVELORN_LOCALEDIR_IN_BUILD})
+            if (holds_catalogues(folder + relative))
+                return folder + relative;
+    }
+    return TAVELORN_LOCALEDIR;
+}
+
+// Before the first text, so that usage and start-up errors speak the
+// player's language too. The toolkit sets the locale again when it starts;
+// it finds it as it is set here.
+static void set_up_translations()
+{
+    std::setlocale(LC_ALL, "");
+    bindtextdomain(TEXT_DOMAIN, catalogue_folder().c_str());
+    bind_textdomain_codeset(TEXT_DOMAIN, "UTF-8");
+    textdomain(TEXT_DOMAIN);
+}
+
+// ---------------------------------------------------------------------------
+// Modes
 
 // Decimal, leading blanks and one sign accepted, stops at the first other
 // character, clamps at the 64-bit limits; the port is the low 16 bits.
@@ -26,13 +95,16 @@ static uint16_t parse_port(const char* text)
 static int start_server_mode(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "Usage: %s -s <port>\n", argv[0]);
+        /* Translators: the usage line of the server mode; %s is the program's name. Keep "-s <port>" as
+           it stands: it is what the player types. */
+        std::fprintf(stderr, _("Usage: %s -s <port>"), argv[0]);
+        std::fputc('\n', stderr);
         return 1;
     }
     const uint16_t port = parse_port(argv[2]);
     std::printf("[DEBUG][MAIN] Mode serveur activé sur port %d\n", port);
     if (network_init_server(port) < 0) {
-        std::fprintf(stderr, "Erreur: Impossible de démarrer le serveur\n");
+        std::fprintf(stderr, "%s\n", _("Erreur: Impossible de démarrer le serveur"));
         return 1;
     }
     return 0;
@@ -41,7 +113,10 @@ static int start_server_mode(int argc, char** argv)
 static int start_client_mode(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "Usage: %s -c <ip:port>\n", argv[0]);
+        /* Translators: the usage line of the client mode; %s is the program's name. Keep
+           "-c <ip:port>" as it stands: it is what the player types. */
+        std::fprintf(stderr, _("Usage: %s -c <ip:port>"), argv[0]);
+        std::fputc('\n', stderr);
         return 1;
     }
     char* host = strdup(argv[2]);
@@ -49,7 +124,8 @@ static int start_client_mode(int argc, char** argv)
         return 1;
     char* colon = std::strchr(host, ':');
     if (!colon) {
-        std::fprintf(stderr, "Format attendu: <ip:port>\n");
+        /* Translators: the client mode's argument has no colon; keep "<ip:port>" as it stands. */
+        std::fprintf(stderr, "%s\n", _("Format attendu: <ip:port>"));
         std::free(host);
         return 1;
     }
@@ -59,7 +135,7 @@ static int start_client_mode(int argc, char** argv)
     const int result = network_init_client(host, port);
     std::free(host);
     if (result < 0) {
-        std::fprintf(stderr, "Erreur: Impossible de se connecter au serveur\n");
+        std::fprintf(stderr, "%s\n", _("Erreur: Impossible de se connecter au serveur"));
         return 1;
     }
     return 0;
@@ -67,11 +143,14 @@ static int start_client_mode(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    set_up_translations();
     // Diagnostic lines reach a pipe or a log as they happen.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     if (argc < 2) {
-        std::fprintf(stderr, "Usage:\n  %s -l\n  %s -s <port>\n  %s -c <ip:port>\n", argv[0], argv[0], argv[0]);
+        /* Translators: the heading of the three usage lines that follow it, which stay as they are. */
+        std::fprintf(stderr, "%s\n  %s -l\n  %s -s <port>\n  %s -c <ip:port>\n", _("Usage:"), argv[0], argv[0],
+                     argv[0]);
         return 1;
     }
 

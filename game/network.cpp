@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 
+#include <locale.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -15,6 +17,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "i18n.hpp"
 
 int32_t network_socket = -1;
 int32_t client_socket = -1;
@@ -336,7 +340,8 @@ int network_send_move_async(int from_row, int from_col, int to_row, int to_col)
     char text[MOVE_TEXT_BYTES + 1];
     encode_move_text(from_row, from_col, to_row, to_col, text);
     if (send_whole(peer_socket(), text, MOVE_TEXT_BYTES) < 0) {
-        std::perror("Erreur envoi coup");
+        /* Translators: the start of a line on standard error, followed by ": " and the system's reason. */
+        std::perror(_("Erreur envoi coup"));
         std::printf("[ERROR] Failed to send move, disconnecting\n");
         drop_connection();
         return -1;
@@ -344,6 +349,14 @@ int network_send_move_async(int from_row, int from_col, int to_row, int to_col)
     std::printf("\nEnvoi du coup: %s\n", text);
     std::printf("[DEBUG][NETWORK] Sent move: %s\n", text);
     return 1;
+}
+
+// The system's text for an error as the C locale words it: standard output is
+// read by programs, and stays the same in every language.
+static const char* system_reason(int error)
+{
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c_locale ? strerror_l(error, c_locale) : std::strerror(error);
 }
 
 // One recv per call, never past the end of the text being completed, so texts
@@ -365,7 +378,7 @@ int network_check_move(int* from_row, int* from_col, int* to_row, int* to_col)
         // A signal during the call loses nothing: the bytes are still there.
         if (errno == EAGAIN || errno == EINTR)
             return 0;
-        std::printf("[ERROR] Network error: %s\n", std::strerror(errno));
+        std::printf("[ERROR] Network error: %s\n", system_reason(errno));
         drop_connection();
         return -1;
     }
@@ -423,7 +436,7 @@ int wait_for_client(int listen_fd, int* peer_fd)
 int send_move(int sock, const char* move)
 {
     if (send_whole(sock, move, MOVE_TEXT_BYTES) < 0) {
-        std::perror("Erreur envoi coup");
+        std::perror(_("Erreur envoi coup"));
         return -1;
     }
     std::printf("\nEnvoi du coup: %s\n", move);
@@ -451,7 +464,8 @@ int recv_move(int sock, char* buffer, int length)
         count = recv(sock, buffer, MOVE_TEXT_BYTES, 0);
     while (count < 0 && errno == EINTR);
     if (count < 0) {
-        std::perror("Erreur réception coup");
+        /* Translators: the start of a line on standard error, followed by ": " and the system's reason. */
+        std::perror(_("Erreur réception coup"));
         return -1;
     }
     std::printf("Coup reçu: %s\n", buffer);

@@ -8,7 +8,7 @@
 # Usage: scripts/install-deps.sh [test|package|package-check|package-twin|package-diff]...
 set -euo pipefail
 
-build_packages=(cmake g++ make pkg-config libgtk-4-dev)
+build_packages=(cmake g++ make pkg-config libgtk-4-dev gettext)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagick
                desktop-file-utils appstream dbus-daemon libx11-dev libxtst-dev fonts-dejavu-core weston
                at-spi2-core python3-pyatspi)
@@ -22,6 +22,10 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagi
 [ "${VERSION_CODENAME:-}" = bookworm ] || test_packages+=(orca gsettings-desktop-schemas)
 # The packaging test renders the manual page.
 test_packages+=(groff-base)
+# The game is tried in a player's own locales, made from these sources (with
+# the system's own translations, which stay off standard output).
+test_packages+=(locales)
+test_locales=(en_US de_DE)
 # The window test switches the desktop's theme as a desktop's settings
 # daemon does, and lets the game start a session bus where it finds none.
 test_packages+=(xsettingsd dbus-x11)
@@ -31,7 +35,7 @@ test_packages+=(nftables iproute2)
 
 # What debian/control's Build-Depends names, with the tools that run the
 # package build.
-package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev)
+package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev gettext)
 # lintian; the locale the twin build runs in; diffoscope, when the twin builds
 # differ.
 package_check_packages=(lintian)
@@ -39,9 +43,10 @@ package_twin_packages=(locales)
 package_diff_packages=(diffoscope-minimal)
 
 wanted=("${build_packages[@]}")
+locales_wanted=()
 for group in "$@"; do
   case $group in
-    test) wanted+=("${test_packages[@]}") ;;
+    test) wanted+=("${test_packages[@]}"); locales_wanted+=("${test_locales[@]}") ;;
     package) wanted+=("${package_packages[@]}") ;;
     package-check) wanted+=("${package_check_packages[@]}") ;;
     package-twin) wanted+=("${package_twin_packages[@]}") ;;
@@ -54,13 +59,23 @@ missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+missing_locales=()
+for name in "${locales_wanted[@]}"; do
+  locale -a 2>/dev/null | grep -qx "$name.utf8" || missing_locales+=("$name")
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
-  echo "Run as root, or install these packages first: ${missing[*]}" >&2
+  echo "Run as root, or install these packages first: ${missing[*]}; and make these locales: ${missing_locales[*]}" >&2
   exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+for name in "${missing_locales[@]}"; do
+  echo "Making the locale $name.UTF-8"
+  localedef -i "$name" -f UTF-8 "$name.UTF-8"
+done

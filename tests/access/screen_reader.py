@@ -7,7 +7,10 @@ GTK 4.10, its description on GTK 4.8). Then presses C7 and C5 where AT-SPI
 says they are, and reads the selection, the move and, from GTK 4.14, its
 announcement (and those of a selection and of its drop). From GTK 4.14 it
 also plays the game to its 64-move end and waits for the announcement of the
-end. Closes the window as a user would.
+end. Closes the window as a user would. Last, reads the window of a game in
+English, under a locale made as a player makes one, and in German, through
+LANGUAGE before that locale's English: its title, labels, board and a
+square.
 
 Usage: screen_reader.py GAME CLOSE_WINDOW GTK_VERSION
 Needs a display and a session bus of its own (run it through with-xvfb.sh).
@@ -100,8 +103,13 @@ def on_announcement(event):
 # ---------------------------------------------------------------------------
 # The window after start-up
 
+# The game's own texts, whatever language the tests themselves run in.
+FRENCH = dict(os.environ, LANG="C.UTF-8")
+for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES"):
+    FRENCH.pop(name, None)
+
 output = tempfile.TemporaryFile()
-program = subprocess.Popen([game, "-l"], stdout=output, stderr=output)
+program = subprocess.Popen([game, "-l"], stdout=output, stderr=output, env=FRENCH)
 if announces:
     pyatspi.Registry.registerEventListener(on_announcement, "object:announcement")
 
@@ -202,6 +210,44 @@ if announces and board:
         alert_button.queryAction().doAction(0)
         time.sleep(0.5)
 close_game(program, close_window, window, WAIT_S)
+
+
+# ---------------------------------------------------------------------------
+# The window in the player's language
+
+
+def window_of(program):
+    return subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid", str(program.pid), "--name",
+                           "^Tavelorn"], capture_output=True, text=True, timeout=WAIT_S).stdout.split()[0]
+
+
+def read_in(language, env, title, label_texts, board_name, c7, description):
+    program = subprocess.Popen([game, "-l"], stdout=output, stderr=output, env=dict(FRENCH, **env))
+    frame = wait_for(lambda: (lambda f: f if f is not None and f.name == title else None)(game_frame()),
+                     "%s: the window is titled %r" % (language, title))
+    board = frame and wait_for(lambda: find(frame, lambda a: a.name == board_name),
+                               "%s: the board is named %r" % (language, board_name))
+    if board:
+        check(sorted(labels(frame)) == sorted(label_texts), "%s: the labels read %r" % (language, labels(frame)))
+        extents = board.queryComponent().getExtents(pyatspi.WINDOW_COORDS)
+        check((extents.width, extents.height) == (528, 528),
+              "%s: the board is %d x %d" % (language, extents.width, extents.height))
+        if squares:
+            check(square_name(board, 2, 2) == c7, "%s: C7 reads %r" % (language, square_name(board, 2, 2)))
+        else:
+            check(board.description.startswith(description),
+                  "%s: the board describes the game: %r" % (language, board.description))
+    close_game(program, close_window, window_of(program), WAIT_S)
+
+
+read_in("English", {"LANG": "en_US.UTF-8"}, "Tavelorn - Local",
+        ["Blue Player", "Control: 10 | Soldiers: 9", "Turn 1 / 64", "Blue's turn", "Red Player",
+         "Control: 10 | Soldiers: 9", "Turn 1 / 64"], "Board", "C7, blue soldier",
+        "Blue: king B8; soldiers C9, D9, C8, D8, A7, B7, C7, A6, B6. Red: king H2; soldiers H4,")
+read_in("German", {"LANG": "en_US.UTF-8", "LANGUAGE": "de"}, "Tavelorn - Lokal",
+        ["Spieler Blau", "Felder: 10 | Soldaten: 9", "Zug 1 / 64", "Blau ist am Zug", "Spieler Rot",
+         "Felder: 10 | Soldaten: 9", "Zug 1 / 64"], "Spielbrett", "C7, blauer Soldat",
+        "Blau: König B8; Soldaten C9, D9, C8, D8, A7, B7, C7, A6, B6. Rot: König H2; Soldaten H4,")
 stop(bus)
 if failures:
     output.seek(0)

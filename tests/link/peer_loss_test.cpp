@@ -1,7 +1,9 @@
 // A peer that goes away: closed or reset, seen by a poll or by a send; the
 // server takes the next peer, the client stays disconnected and quiet; a
 // second client waits until the first is gone.
+#include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -72,8 +74,27 @@ TEST_F(LinkPeerLoss, TheServerReportsAClosedPeerOnceAndTakesTheNextWithItsStateK
     close(second);
 }
 
+// The system's reasons in German, where its translations and a German
+// locale are installed (a package build has neither).
+struct SystemInGerman {
+    SystemInGerman()
+    {
+        setenv("LANGUAGE", "de", 1);
+        if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+            std::setlocale(LC_ALL, "C.UTF-8");
+    }
+    ~SystemInGerman()
+    {
+        unsetenv("LANGUAGE");
+        std::setlocale(LC_ALL, "C");
+    }
+};
+
+// Standard output is for programs: the reason stays in the C locale's words
+// whatever the player's language.
 TEST_F(LinkPeerLoss, TheServerReportsAResetPeerOnce)
 {
+    const SystemInGerman german;
     close_with_reset(link_server_with_peer());
     Printed printed;
     EXPECT_EQ(capture(printed, [] { return poll_link_when_ready(); }), -1);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks what an install puts where, two ways.
 # A staged install of a build tree (CTest): the game, its manual page,
-# desktop entries, metainfo and icon, accepted by their validators; then GAME
+# desktop entries, metainfo and icon, accepted by their validators, its
+# catalogues, which the installed game finds wherever it is; then GAME
 # is started in each mode under a headless Wayland compositor, and the
 # identifier its window announces must name a desktop entry of the install.
 #   check-install.sh BUILD_DIR APP_ID BINDIR DATADIR MANDIR GAME
@@ -23,9 +24,14 @@ appstream_clean() {
   ! grep -Eq '^ *[EW]: ' <<<"$report" || fail "appstreamcli $1 reports an error or a warning"
 }
 
+# The languages the game is translated into.
+languages=$(sed 's/#.*//' "$(dirname "$0")/../../po/LINGUAS")
+
 # The installed files under ROOT: the files name each other through the one
 # identifier, only the base identifier's entry shows in menus, the validators
-# accept them all and the manual page renders without a warning.
+# accept them all, the manual page renders without a warning, and the desktop
+# entries, the metainfo and the game itself speak each language of the
+# catalogues installed beside them.
 check_tree() { # ROOT APP_ID BINDIR DATADIR MANDIR
   local root=$1 app_id=$2 bindir=$3 datadir=$4 mandir=$5
   apps="$root/$datadir/applications"
@@ -33,7 +39,11 @@ check_tree() { # ROOT APP_ID BINDIR DATADIR MANDIR
   local metainfo="$root/$datadir/metainfo/$app_id.metainfo.xml"
   local icon="$root/$datadir/icons/hicolor/scalable/apps/$app_id.svg"
   local manpage="$root/$mandir/man6/tavelorn.6"
+  local lang
   [ -x "$root/$bindir/tavelorn" ] || fail "$bindir/tavelorn is not installed as a program"
+  for lang in $languages; do
+    [ -s "$root/$datadir/locale/$lang/LC_MESSAGES/tavelorn.mo" ] || fail "the $lang catalogue is not installed"
+  done
   [ -f "$manpage" ] || [ -f "$manpage.gz" ] || fail "$mandir/man6/tavelorn.6 is missing"
   for file in "$desktop" "$metainfo" "$icon"; do
     [ -s "$file" ] || fail "${file#"$root/"} is missing"
@@ -52,6 +62,15 @@ check_tree() { # ROOT APP_ID BINDIR DATADIR MANDIR
   grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
     fail "metainfo does not launch $app_id.desktop"
   grep -q '@[A-Z_]*@' "$apps"/*.desktop "$metainfo" && fail "a placeholder was left unreplaced"
+
+  # English at the source, each language merged in from its catalogue.
+  [ "$(key "$desktop" 'Comment\[fr\]')" = "Jeu de stratégie à deux joueurs, sur un écran ou en réseau" ] ||
+    fail "the desktop entry's French comment is '$(key "$desktop" 'Comment\[fr\]')'"
+  [ -n "$(key "$desktop" 'Comment\[de\]')" ] || fail "the desktop entry has no German comment"
+  grep -q '<summary xml:lang="de">' "$metainfo" || fail "the metainfo has no German summary"
+  local said
+  said=$(env -u LC_ALL -u LANGUAGE LANG=de_DE.UTF-8 "$root/$bindir/tavelorn" -c 127.0.0.1 2>&1 >/dev/null || true)
+  [ "$said" = "Erwartetes Format: <ip:port>" ] || fail "the installed game does not speak German: '$said'"
 
   local warnings
   warnings=$(zcat -f "$manpage"* | LC_ALL=C.UTF-8 groff -man -ww -z 2>&1) || fail "groff fails on the manual page"
@@ -98,7 +117,8 @@ if [ "${1:-}" = --package ]; then
   sed 's/^/autopkgtest summary: /' "$results/out/summary" 2>/dev/null || true
   [ "$status" -eq 0 ] || fail "autopkgtest ends with status $status"
   rm -rf "$results"
-  apt-get install -y -q --no-install-recommends desktop-file-utils appstream man-db >/dev/null
+  apt-get install -y -q --no-install-recommends desktop-file-utils appstream man-db locales >/dev/null
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8 # a German player's locale
   check_tree /usr "$app_id" games share share/man
   tree=$(mktemp -d)
   while read -r file; do

@@ -71,15 +71,28 @@ TEST_F(CommandLineStartFailures, ServerWhosePortIsTakenEndsWithItsError)
     EXPECT_EQ(p.err, "Erreur: Impossible de démarrer le serveur\n");
 }
 
-TEST_F(CommandLineStartFailures, RefusedClientEndsWithItsError)
+// The sentence on standard error is the player's language, the lines on
+// standard output are the same in every one: French, the game's own, under
+// C.UTF-8; German under a locale made as a player makes one; English through
+// LANGUAGE, before that locale's German.
+TEST_F(CommandLineStartFailures, RefusedClientEndsWithItsErrorInThePlayersLanguage)
 {
+    ASSERT_TRUE(locale_is_made("de_DE.UTF-8")) << "scripts/install-deps.sh test makes the locale";
     const std::string n = std::to_string(unused_port());
-    Program& p = start_program({"-c", "127.0.0.1:" + n});
-    EXPECT_EQ(wait_exit(p), 1);
-    EXPECT_EQ(out_lines(p),
-              (Lines{"[DEBUG][MAIN] Mode client activé vers 127.0.0.1:" + n,
-                     "[DEBUG][NETWORK] Initializing client to 127.0.0.1:" + n, "[ERROR] Failed to connect to server"}));
-    EXPECT_EQ(p.err, "Erreur: Impossible de se connecter au serveur\n");
+    const struct {
+        std::vector<std::string> env;
+        const char* error;
+    } players[] = {{players_locale("C.UTF-8"), "Erreur: Impossible de se connecter au serveur\n"},
+                   {players_locale("de_DE.UTF-8"), "Fehler: Keine Verbindung zum Server möglich\n"},
+                   {players_locale("de_DE.UTF-8", "en"), "Error: Could not connect to the server\n"}};
+    for (const auto& player : players) {
+        Program& p = start_program({"-c", "127.0.0.1:" + n}, nullptr, player.env);
+        EXPECT_EQ(wait_exit(p), 1);
+        EXPECT_EQ(out_lines(p), (Lines{"[DEBUG][MAIN] Mode client activé vers 127.0.0.1:" + n,
+                                       "[DEBUG][NETWORK] Initializing client to 127.0.0.1:" + n,
+                                       "[ERROR] Failed to connect to server"}));
+        EXPECT_EQ(p.err, player.error);
+    }
 }
 
 TEST_F(CommandLineStartFailures, EmptyHostIsRefusedByTheLink)

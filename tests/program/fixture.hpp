@@ -2,6 +2,8 @@
 // and a window closed as a user would ends the program cleanly.
 #pragma once
 
+#include <clocale>
+
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,22 @@
 #include "program.hpp"
 
 constexpr const char* LAST_LINE_OK = "[DEBUG][MAIN] Application terminée avec le statut: 0";
+
+// The environment of a player whose locale is `locale`, with LANGUAGE set
+// when `language` is given: C.UTF-8 alone shows the game's own texts.
+inline std::vector<std::string> players_locale(const std::string& locale, const std::string& language = "")
+{
+    return {"LANG=" + locale, "LC_ALL", "LC_MESSAGES", language.empty() ? "LANGUAGE" : "LANGUAGE=" + language};
+}
+
+// A locale a player has made, as scripts/install-deps.sh makes it for the tests.
+inline bool locale_is_made(const char* name)
+{
+    const locale_t made = newlocale(LC_ALL_MASK, name, locale_t(0));
+    if (made)
+        freelocale(made);
+    return made != locale_t(0);
+}
 
 class ProgramTest : public testing::Test
 {

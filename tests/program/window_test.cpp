@@ -211,16 +211,46 @@ static int count_pure_white(const Image& image, Rect area)
     return count;
 }
 
-// The label texts themselves are checked in-process; on screen each column
-// shows its three lines in its side's colour, the white placeholder texts
-// never appear, and every line stands out from the window's background by at
-// least 3 : 1, what large text needs to be read.
-static void expect_readable_status_labels(const std::vector<std::string>& env)
+// The window in the player's language: French, the game's own texts, under
+// C.UTF-8; English under a locale made as a player makes one; German through
+// LANGUAGE, before the locale's English (under C.UTF-8, only Debian 12's C
+// library reads LANGUAGE). German's labels are the widest. Once more in
+// French with an empty GTK_THEME, which names no theme: the style stays dark.
+struct WindowLanguage {
+    const char* name;
+    const char* locale;
+    const char* language; // LANGUAGE, or none when empty
+    const char* title;
+    const char* theme = nullptr; // GTK_THEME, or none; empty names no theme, as not set
+};
+
+void PrintTo(const WindowLanguage& language, std::ostream* out)
 {
+    *out << language.name;
+}
+
+class WindowLanguages : public ProgramTest, public testing::WithParamInterface<WindowLanguage>
+{
+};
+
+// The label texts themselves are checked in-process and through AT-SPI; on
+// screen, in every language, each column shows its three lines in its side's
+// colour, the white placeholder texts never appear, every line stands out
+// from the window's background by at least 3 : 1 (what large text needs to be
+// read), the board keeps its 528 x 528 between the columns and the window
+// fits the 1280-pixel screen the metainfo asks for. Standard output is the
+// same in every language.
+TEST_P(WindowLanguages, StatusLabelsAreDrawnAroundTheBoardAndReadable)
+{
+    const WindowLanguage& language = GetParam();
+    ASSERT_TRUE(locale_is_made(language.locale)) << "scripts/install-deps.sh test makes " << language.locale;
     const Rgb blue_text{30, 144, 255}, red_text{255, 48, 48}, gold_text{255, 215, 0};
+    std::vector<std::string> env = players_locale(language.locale, language.language);
+    env.push_back(language.theme ? std::string("GTK_THEME=") + language.theme : "GTK_THEME");
     Program& p = start_program({"-l"}, nullptr, env);
     GameWindow w;
     ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
+    EXPECT_EQ(window_name(w.id), language.title);
     Image image;
     ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
     const Rect left{w.rect.x, w.rect.y, w.board_x - w.rect.x, w.rect.height};
@@ -241,25 +271,44 @@ static void expect_readable_status_labels(const std::vector<std::string>& env)
     }
     EXPECT_EQ(count_pure_white(image, left), 0);
     EXPECT_EQ(count_pure_white(image, right), 0);
-    expect_clean_close(p, w.id);
+
+    // The board paints its background over its whole widget, and no further.
+    for (int edge : {0, BOARD_PX - 1}) {
+        EXPECT_TRUE(near(board_pixel(image, w, edge, 300), BACKGROUND, 2) &&
+                    near(board_pixel(image, w, 300, edge), BACKGROUND, 2))
+            << "board edge " << edge;
+    }
+    for (int outside : {-1, BOARD_PX}) {
+        EXPECT_FALSE(near(board_pixel(image, w, outside, 300), BACKGROUND, 2) ||
+                     near(board_pixel(image, w, 300, outside), BACKGROUND, 2))
+            << "beside the board at " << outside;
+    }
+    EXPECT_LE(w.rect.x + w.rect.width, 1280) << "window width " << w.rect.width;
+
+    ASSERT_TRUE(press_square(w, 2, 2));
+    ASSERT_TRUE(press_square(w, 4, 2));
+    EXPECT_TRUE(wait_line(p, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << p.out;
+    EXPECT_EQ(close_and_wait(p, w.id), 0) << p.err;
+    EXPECT_EQ(out_lines(p), (std::vector<std::string>{"[DEBUG][MAIN] Mode local activé",
+                                                      "[DEBUG][MAIN] Lancement de l'application GTK avec ID: " +
+                                                          std::string(TAVELORN_APP_ID) + ".local",
+                                                      "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", LAST_LINE_OK}));
 }
 
-TEST_F(WindowBoard, StatusLabelsAreDrawnAroundTheBoardAndReadable)
-{
-    expect_readable_status_labels({});
-}
+INSTANTIATE_TEST_SUITE_P(Players, WindowLanguages,
+                         testing::Values(WindowLanguage{"fr", "C.UTF-8", "", "Tavelorn - Local"},
+                                         WindowLanguage{"en", "en_US.UTF-8", "", "Tavelorn - Local"},
+                                         WindowLanguage{"de", "en_US.UTF-8", "de", "Tavelorn - Lokal"},
+                                         WindowLanguage{"fr_empty_gtk_theme", "C.UTF-8", "", "Tavelorn - Local", ""}),
+                         [](const testing::TestParamInfo<WindowLanguage>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // ---------------------------------------------------------------------------
 // The style: dark unless the player names a theme, following the desktop's
 // theme, and nothing of it passed on to other programs
 
 using WindowStyle = ProgramTest;
-
-// An empty GTK_THEME names no theme, for the toolkit as for the game.
-TEST_F(WindowStyle, EmptyThemeVariableIsNoThemeOfThePlayers)
-{
-    expect_readable_status_labels({"GTK_THEME="});
-}
 
 // The window's own background, beside its content.
 static Rgb window_background(const Image& image, const GameWindow& w)

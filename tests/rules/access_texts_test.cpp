@@ -2,6 +2,9 @@
 // position in one text, each move as it is announced and the end's message.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <libintl.h>
+
 #include "game_state.hpp"
 
 namespace
@@ -99,4 +102,35 @@ TEST(AccessTexts, TheEndIsAnnouncedWithTheAlertsMessage)
     red_king_alive = 0;
     EXPECT_EQ(end_of_game_message(text, sizeof text), 1);
     EXPECT_STREQ(text, "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !");
+}
+
+// The counts in these texts take the forms of the player's language, as its
+// catalogue gives them: English names one soldier and one piece in the
+// singular, where the French texts keep their own forms. Only a locale of
+// the player's own has a language (a package build makes none).
+TEST(AccessTexts, CountsTakeTheFormsOfThePlayersLanguage)
+{
+    if (!std::setlocale(LC_ALL, "en_US.UTF-8"))
+        GTEST_SKIP() << "no en_US.UTF-8 locale here (scripts/install-deps.sh test makes it)";
+    bindtextdomain("tavelorn", TAVELORN_BUILD_LOCALEDIR);
+    bind_textdomain_codeset("tavelorn", "UTF-8");
+    textdomain("tavelorn");
+
+    clear_board();
+    put(4, 4, CELL_RED_KING);
+    put(8, 0, CELL_RED_SOLDIER);
+    EXPECT_EQ(description(), "Blue: king taken; no soldiers. Red: king E5; soldier A1.");
+
+    clear_board();
+    put(2, 4, CELL_BLUE_SOLDIER);
+    put(4, 2, CELL_BLUE_SOLDIER);
+    put(4, 3, CELL_RED_SOLDIER);
+    put(5, 4, CELL_RED_SOLDIER);
+    EXPECT_EQ(announce(2, 4, 4, 4), "Blue: soldier from E7 to E5, 2 pieces captured.");
+    put(6, 4, CELL_RED_KING);
+    EXPECT_EQ(announce(4, 4, 5, 4), "Blue: soldier from E5 to E4, 1 piece captured.");
+    EXPECT_EQ(announce(4, 2, 0, 2), "Blue: soldier from C5 to C9, nothing captured.");
+
+    std::setlocale(LC_ALL, "C");
+    textdomain("messages");
 }
