@@ -2,10 +2,12 @@
 // turn flow from presses on the board and from the peer link's poll timer.
 #include "gui.hpp"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <glib-unix.h>
 
@@ -111,18 +113,29 @@ static std::string desktop_theme(GdkDisplay* display)
     return theme;
 }
 
-// The player's GTK_THEME, set and empty or not set at all, is given back as
-// it was: an empty one names no theme, for the toolkit as for the game.
+extern char** environ;
+
+// The settings are made in an environment that names `theme` in GTK_THEME,
+// then the player's own is put back as it was, whatever GTK_THEME it holds
+// (none, or an empty one, which names no theme for the toolkit either). The
+// environment is swapped whole, never edited: the toolkit's font thread
+// already reads it, and an edit may move it under that reader. Made once;
+// the themed copy stays, since a reader may still be walking it.
 static GtkSettings* make_settings_in_theme(GdkDisplay* display, const std::string& theme)
 {
-    const char* players = g_getenv("GTK_THEME");
-    const bool set_empty = players != nullptr;
-    g_setenv("GTK_THEME", theme.c_str(), TRUE);
+    static std::string entry;
+    static std::vector<char*> themed;
+    entry = "GTK_THEME=" + theme;
+    themed.push_back(entry.data());
+    char** const players = environ;
+    for (char** e = players; e && *e; ++e)
+        if (std::strncmp(*e, "GTK_THEME=", 10) != 0)
+            themed.push_back(*e);
+    themed.push_back(nullptr);
+
+    std::atomic_ref<char**>(environ).store(themed.data());
     GtkSettings* settings = gtk_settings_get_for_display(display);
-    if (set_empty)
-        g_setenv("GTK_THEME", "", TRUE);
-    else
-        g_unsetenv("GTK_THEME");
+    std::atomic_ref<char**>(environ).store(players);
     return settings;
 }
 
