@@ -241,6 +241,15 @@ Program& start_program(const std::vector<std::string>& args, const char* argv0, 
     return p;
 }
 
+Program& start_helper(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+{
+    hold_display();
+    programs.emplace_back();
+    Program& p = programs.back();
+    spawn(p, argv[0], argv, true, env);
+    return p;
+}
+
 int wait_exit(Program& p, int timeout_ms)
 {
     return wait_end(p, timeout_ms);
@@ -317,6 +326,17 @@ template <class Seen> static bool wait_output(Program& p, int timeout_ms, Seen s
 bool wait_line(Program& p, const std::string& line, int timeout_ms, int occurrence)
 {
     return wait_output(p, timeout_ms, [&] { return count_line(p, line) >= occurrence; });
+}
+
+bool wait_error_text(Program& p, const std::string& text, int timeout_ms, int occurrence)
+{
+    const auto count = [&] {
+        int found = 0;
+        for (size_t at = p.err.find(text); at != std::string::npos; at = p.err.find(text, at + text.size()))
+            ++found;
+        return found;
+    };
+    return wait_output(p, timeout_ms, [&] { return count() >= occurrence; });
 }
 
 // Runs a helper tool found on PATH (or by path), waits for its end and returns

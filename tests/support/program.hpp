@@ -47,6 +47,8 @@ struct Program {
 // inherits: "NAME=value" adds or replaces a variable, a bare "NAME" removes it.
 Program& start_program(const std::vector<std::string>& args, const char* argv0 = nullptr,
                        const std::vector<std::string>& env = {});
+// Starts another program, looked up on PATH, in the same pool.
+Program& start_helper(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
 // Waits for the end of the program, gathering its output; kills it when the
 // time is up. Returns its exit status, or -1 when it had to be killed.
 int wait_exit(Program& p, int timeout_ms = EXIT_WAIT_MS);
@@ -59,6 +61,8 @@ void read_output_for(Program& p, int ms);
 bool has_ended(Program& p);
 // Waits until standard output holds `line` as a whole line `occurrence` times.
 bool wait_line(Program& p, const std::string& line, int timeout_ms = LINE_WAIT_MS, int occurrence = 1);
+// Waits until standard error holds `text` `occurrence` times.
+bool wait_error_text(Program& p, const std::string& text, int timeout_ms = LINE_WAIT_MS, int occurrence = 1);
 // The whole lines of standard output so far, without their line ends.
 std::vector<std::string> out_lines(const Program& p);
 std::vector<std::string> out_lines_starting(const Program& p, const std::string& prefix);
