@@ -5,12 +5,17 @@
 // press handler; GTK 4.8 has no such objects, and there the board's
 // description gives the whole position. From GTK 4.14 each applied move, each
 // selection, and the end of the game, is announced.
+//
+// The board takes the keyboard focus. From GTK 4.10 the squares take it too:
+// once a key has been used on the board, the focus is the square under the
+// cursor, so that a screen reader speaks each square the arrow keys reach.
 #include <cstdio>
 #include <cstring>
 
 #include "app.hpp"
 #include "board_access.hpp"
 #include "board_geometry.hpp"
+#include "gui.hpp"
 #include "i18n.hpp"
 
 static const char* board_name()
@@ -25,7 +30,8 @@ static const char* board_name()
 // A square: a grid cell of the board, a child widget that draws nothing and
 // takes no presses (they go to the board under it), laid out where the square
 // is drawn. Being a widget, it offers assistive technologies a "click"
-// action, which presses the board in the middle of the square.
+// action, which presses the board in the middle of the square, and it can
+// hold the keyboard focus; its keys go on to the board's own handler.
 
 struct _TavelornSquare {
     GtkWidget parent_instance;
@@ -41,6 +47,7 @@ G_DEFINE_TYPE(TavelornSquare, tavelorn_square, GTK_TYPE_WIDGET)
 static void tavelorn_square_init(TavelornSquare* square)
 {
     gtk_widget_set_can_target(GTK_WIDGET(square), FALSE);
+    gtk_widget_set_focusable(GTK_WIDGET(square), TRUE);
 }
 
 // The press a mouse makes in the middle of the square, handed to the board's
@@ -88,7 +95,38 @@ static void tavelorn_board_accessible_init(GtkAccessibleInterface* iface);
 G_DEFINE_TYPE_WITH_CODE(TavelornBoard, tavelorn_board, GTK_TYPE_DRAWING_AREA,
                         G_IMPLEMENT_INTERFACE(GTK_TYPE_ACCESSIBLE, tavelorn_board_accessible_init))
 
-static void tavelorn_board_init(TavelornBoard*) {}
+static void tavelorn_board_init(TavelornBoard* self)
+{
+    gtk_widget_set_focusable(GTK_WIDGET(self), TRUE);
+}
+
+static TavelornSquare* cursor_square(TavelornBoard* self)
+{
+    return self->squares[cursor_row * BOARD_SIZE + cursor_col];
+}
+
+static GtkWidget* window_focus(GtkWidget* board_widget)
+{
+    GtkRoot* root = gtk_widget_get_root(board_widget);
+    return root ? gtk_root_get_focus(root) : nullptr;
+}
+
+static bool has_focus_within(GtkWidget* board_widget)
+{
+    GtkWidget* focus = window_focus(board_widget);
+    return focus && (focus == board_widget || gtk_widget_is_ancestor(focus, board_widget));
+}
+
+// Tab and Shift+Tab never walk the 81 squares: with the focus anywhere in the
+// board they leave it, and coming back they land on the cursor's square (on
+// the board itself while it has no squares).
+static gboolean tavelorn_board_focus(GtkWidget* widget, GtkDirectionType)
+{
+    if (has_focus_within(widget))
+        return FALSE;
+    TavelornSquare* square = cursor_square(TAVELORN_BOARD(widget));
+    return gtk_widget_grab_focus(square ? GTK_WIDGET(square) : widget);
+}
 
 static void tavelorn_board_dispose(GObject* object)
 {
@@ -122,21 +160,25 @@ static void tavelorn_board_class_init(TavelornBoardClass* klass)
 {
     G_OBJECT_CLASS(klass)->dispose = tavelorn_board_dispose;
     GTK_WIDGET_CLASS(klass)->size_allocate = tavelorn_board_size_allocate;
+    GTK_WIDGET_CLASS(klass)->focus = tavelorn_board_focus;
     gtk_widget_class_set_accessible_role(GTK_WIDGET_CLASS(klass), GTK_ACCESSIBLE_ROLE_GRID);
 }
 
 static void name_squares(TavelornBoard* self, bool announce_changes);
 
 // Placed at once on a board that has its size, so that their bounds are right
-// before the next frame; named quietly.
+// before the next frame; named quietly. Each square is in the list before it
+// is parented: once an assistive technology reads the board (which has the
+// focus), every new child tells it, and it may ask for the children again
+// while the rest are still being made.
 static void make_squares(TavelornBoard* self)
 {
     for (int32_t i = 0; i < BOARD_SIZE * BOARD_SIZE; ++i) {
         TavelornSquare* square = TAVELORN_SQUARE(g_object_new(tavelorn_square_get_type(), nullptr));
         square->row = i / BOARD_SIZE;
         square->col = i % BOARD_SIZE;
-        gtk_widget_set_parent(GTK_WIDGET(square), GTK_WIDGET(self));
         self->squares[i] = square;
+        gtk_widget_set_parent(GTK_WIDGET(square), GTK_WIDGET(self));
     }
     if (gtk_widget_get_width(GTK_WIDGET(self)) > 0)
         place_squares(self);
@@ -160,11 +202,27 @@ static void tavelorn_board_accessible_init(GtkAccessibleInterface* iface)
     iface->get_first_accessible_child = board_get_first_accessible_child;
 }
 
+#if GTK_CHECK_VERSION(4, 14, 0)
+// The toolkit's test backend (GTK_A11Y=test) has no announcements, and asking
+// it for one crashes once the board's context is in use, which it is as soon
+// as the board has the focus.
+static bool can_announce(GtkWidget* board_widget)
+{
+    GtkATContext* context = gtk_accessible_get_at_context(GTK_ACCESSIBLE(board_widget));
+    if (!context)
+        return false;
+    const bool test_backend = std::strcmp(G_OBJECT_TYPE_NAME(context), "GtkTestATContext") == 0;
+    g_object_unref(context);
+    return !test_backend;
+}
+#endif
+
 // On GTK 4.14 and newer; no announcement before.
 static void announce(GtkWidget* board_widget, const char* text)
 {
 #if GTK_CHECK_VERSION(4, 14, 0)
-    gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
+    if (can_announce(board_widget))
+        gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
 #else
     (void)board_widget, (void)text;
 #endif
@@ -224,17 +282,33 @@ GtkWidget* board_widget_new()
     return board_widget;
 }
 
+void board_focus_cursor_square(GtkWidget* board_widget, bool from_key)
+{
+    if (!board_widget || !G_TYPE_CHECK_INSTANCE_TYPE(board_widget, tavelorn_board_get_type()))
+        return;
+    TavelornBoard* self = TAVELORN_BOARD(board_widget);
+    GtkWidget* focus = window_focus(board_widget);
+    const bool on_a_square = focus && focus != board_widget && gtk_widget_is_ancestor(focus, board_widget);
+    if (!from_key && !on_a_square)
+        return;
+    if (!self->squares[0])
+        make_squares(self);
+    gtk_widget_grab_focus(GTK_WIDGET(cursor_square(self)));
+}
+
 #else // GTK 4.8
 
 // With no objects of its own, the board reads as a picture of the position
-// and its description says what it shows.
+// and its description says what it shows; it keeps the keyboard focus itself.
 GtkWidget* board_widget_new()
 {
-    GtkWidget* board_widget =
-        GTK_WIDGET(g_object_new(GTK_TYPE_DRAWING_AREA, "accessible-role", GTK_ACCESSIBLE_ROLE_IMG, nullptr));
+    GtkWidget* board_widget = GTK_WIDGET(
+        g_object_new(GTK_TYPE_DRAWING_AREA, "accessible-role", GTK_ACCESSIBLE_ROLE_IMG, "focusable", TRUE, nullptr));
     gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_LABEL, board_name(), -1);
     return board_widget;
 }
+
+void board_focus_cursor_square(GtkWidget*, bool) {}
 
 #endif
 

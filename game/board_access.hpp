@@ -7,8 +7,16 @@
 #include <gtk/gtk.h>
 
 // The board widget: a drawing area that assistive technologies read as the
-// board "Plateau", square by square on GTK 4.10 and newer.
+// board "Plateau", square by square on GTK 4.10 and newer. It takes the
+// keyboard focus; from GTK 4.10 the focus is the square under the cursor once
+// a key has been used there, and Tab leaves the board at once.
 GtkWidget* board_widget_new();
+// From GTK 4.10, gives the keyboard focus to the cursor's square. For a key
+// (`from_key`), the squares are made if no assistive technology has asked for
+// them yet, and the focus is taken from the board itself; after a press of the
+// pointer, the focus moves only when a square has it already. Does nothing on
+// GTK 4.8, where the board keeps the focus.
+void board_focus_cursor_square(GtkWidget* board_widget, bool from_key);
 // Brings what assistive technologies read of the board up to the game state;
 // on GTK 4.14 and newer also announces a new selection, and one dropped by a
 // press that made no move. Runs after the labels are written, whenever the

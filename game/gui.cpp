@@ -1,10 +1,15 @@
 // The game window: builds the widget tree, paints the board and drives the
-// turn flow from presses on the board and from the peer link's poll timer.
+// turn flow from presses on the board, from its keys and from the peer link's
+// poll timer.
 #include "gui.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <glib-unix.h>
 
@@ -22,6 +27,18 @@ GtkWidget* red_score_label = nullptr;
 GtkWidget* red_turn_label = nullptr;
 
 static GtkWidget* game_window = nullptr;
+
+int32_t cursor_row = BOARD_SIZE / 2;
+int32_t cursor_col = BOARD_SIZE / 2;
+// From the first key used on the board until the next press of the pointer
+// there: the cursor is drawn only meanwhile, so that a player who never
+// touches the keyboard sees the board as it has always been.
+static bool keyboard_in_use = false;
+// Space or Return while held down: the key repeats, and each repeat would take
+// the piece up or put it down again. A key held is one press.
+static guint held_press_key = 0;
+static void on_pointer_press(GtkGestureClick* gesture, int n_press, double x, double y, gpointer user_data);
+static void set_up_keyboard_play(GtkWidget* board_widget);
 
 // The watch on the peer link's live socket, and the descriptor it is on.
 static constexpr GIOCondition PEER_EVENTS = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
@@ -57,50 +74,132 @@ void choose_default_renderer()
 // The status texts are gold, blue and red, chosen for a dark window: on the
 // toolkit's light style the side to move would hardly be readable.
 //
-// The toolkit parses its theme as soon as the display's settings exist, early
-// in start-up, and asking for the dark style after that parses a whole theme
-// again, which costs about a fifth of the time to the first frame. So the
-// dark variant of the toolkit's own theme is named before start-up; the
-// settings are told afterwards only when the player's theme is another one.
-static constexpr const char* DARK_DEFAULT_THEME = "Default:dark";
-static bool dark_default_theme_named = false;
+// The toolkit parses its theme as soon as it makes the display's settings,
+// and asking for the dark variant after that parses a whole theme again,
+// about a fifth of the time to the first frame. So the settings are made
+// while GTK_THEME names the dark variant of the desktop's theme, and the
+// variable is given back as the player left it at once: nothing started
+// later inherits it, and the desktop's theme switches reach the window
+// again, since the toolkit reads the variable anew at each.
 
-// The toolkit's own theme goes by both names.
+// The toolkit's own theme goes by both names, or by none.
 static bool is_default_theme(const char* name)
 {
     return !name || !*name || std::strcmp(name, "Default") == 0 || std::strcmp(name, "Adwaita") == 0;
 }
 
-void choose_default_style()
+static bool same_theme(const char* a, const char* b)
 {
-    if (g_getenv("GTK_THEME"))
-        return;
-    g_setenv("GTK_THEME", DARK_DEFAULT_THEME, TRUE);
-    dark_default_theme_named = true;
+    return is_default_theme(a) ? is_default_theme(b) : b && std::strcmp(a, b) == 0;
 }
 
-static void prefer_dark_style()
+static void ask_for_dark_variant(GtkSettings* settings)
 {
-    GtkSettings* settings = gtk_settings_get_default();
-    if (!settings)
-        return;
-    if (dark_default_theme_named) {
-        gchar* theme = nullptr;
-        g_object_get(settings, "gtk-theme-name", &theme, nullptr);
-        const bool players_theme = !is_default_theme(theme);
-        g_free(theme);
-        if (!players_theme)
-            return;
-        g_unsetenv("GTK_THEME");
-        dark_default_theme_named = false;
-    }
 #if GTK_CHECK_VERSION(4, 20, 0)
     g_object_set(settings, "gtk-interface-color-scheme", GTK_INTERFACE_COLOR_SCHEME_DARK, nullptr);
 #else
-    // A theme named in GTK_THEME keeps its own variant whatever the setting.
-    if (!g_getenv("GTK_THEME"))
-        g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+    g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
 #endif
+}
+
+static bool dark_variant_asked = false;
+
+// The toolkit has just parsed the theme the desktop switched to, in the
+// variant the settings ask for: the first switch still comes light and is
+// asked for again dark, every later one comes dark.
+static void on_theme_switched(GtkSettings* settings, GParamSpec*, gpointer)
+{
+    if (dark_variant_asked)
+        return;
+    dark_variant_asked = true;
+    ask_for_dark_variant(settings);
+}
+
+// The theme the desktop's settings name on the display, or the toolkit's own.
+static std::string desktop_theme(GdkDisplay* display)
+{
+    GValue value = G_VALUE_INIT;
+    g_value_init(&value, G_TYPE_STRING);
+    const bool named = gdk_display_get_setting(display, "gtk-theme-name", &value);
+    const char* name = named ? g_value_get_string(&value) : nullptr;
+    std::string theme = is_default_theme(name) ? "Default" : name;
+    g_value_unset(&value);
+    return theme;
+}
+
+extern char** environ;
+
+// The settings are made in an environment that names `theme` in GTK_THEME,
+// then the player's own is put back as it was, whatever GTK_THEME it holds
+// (none, or an empty one, which names no theme for the toolkit either). The
+// environment is swapped whole, never edited: the toolkit's font thread
+// already reads it, and an edit may move it under that reader. Made once;
+// the themed copy stays, since a reader may still be walking it.
+static GtkSettings* make_settings_in_theme(GdkDisplay* display, const std::string& theme)
+{
+    static std::string entry;
+    static std::vector<char*> themed;
+    entry = "GTK_THEME=" + theme;
+    themed.push_back(entry.data());
+    char** const players = environ;
+    for (char** e = players; e && *e; ++e)
+        if (std::strncmp(*e, "GTK_THEME=", 10) != 0)
+            themed.push_back(*e);
+    themed.push_back(nullptr);
+
+    std::atomic_ref<char**>(environ).store(themed.data());
+    GtkSettings* settings = gtk_settings_get_for_display(display);
+    std::atomic_ref<char**>(environ).store(players);
+    return settings;
+}
+
+bool open_display_in_default_style()
+{
+    const char* named = g_getenv("GTK_THEME");
+    const bool players_theme = named && *named;
+    if (!gtk_init_check())
+        return false;
+    GdkDisplay* display = gdk_display_get_default();
+    if (players_theme) {
+        // The player's theme. From 4.20 a theme named without its variant
+        // follows the dark scheme asked for here.
+#if GTK_CHECK_VERSION(4, 20, 0)
+        ask_for_dark_variant(gtk_settings_get_for_display(display));
+#endif
+        return true;
+    }
+
+    const std::string theme = desktop_theme(display);
+    GtkSettings* settings = make_settings_in_theme(display, theme + ":dark");
+    // A theme named in the player's own settings file, not on the display,
+    // is known only now: it is parsed again, dark.
+    gchar* chosen = nullptr;
+    g_object_get(settings, "gtk-theme-name", &chosen, nullptr);
+    if (!same_theme(theme.c_str(), chosen)) {
+        on_theme_switched(settings, nullptr, nullptr);
+#if GTK_CHECK_VERSION(4, 20, 0)
+        // There the scheme only restyles the theme that is loaded.
+        g_object_notify(G_OBJECT(settings), "gtk-theme-name");
+#endif
+    }
+    g_free(chosen);
+    g_signal_connect(settings, "notify::gtk-theme-name", G_CALLBACK(on_theme_switched), nullptr);
+    return true;
+}
+
+// Runs once the application holds its name on the session bus and before
+// its own start-up opens the display: a bus that had to be started for the
+// game is started before the theme is named, and a second start in the same
+// mode, which hands over to the first and ends, opens no display at all.
+static void on_registered(GApplication* app, GParamSpec*, gpointer)
+{
+    if (g_application_get_is_registered(app) && !g_application_get_is_remote(app))
+        open_display_in_default_style();
+}
+
+void choose_default_style(GtkApplication* app)
+{
+    g_signal_connect(app, "notify::is-registered", G_CALLBACK(on_registered), nullptr);
 }
 
 static const char* window_title()
@@ -176,7 +275,6 @@ void gui_activate(GtkApplication* app, gpointer)
         return;
     }
 
-    prefer_dark_style();
     GtkWidget* window = gtk_application_window_new(app);
     game_window = window;
     g_signal_connect(window, "destroy", G_CALLBACK(forget_window), nullptr);
@@ -217,6 +315,8 @@ void gui_activate(GtkApplication* app, gpointer)
     GtkGesture* click = gtk_gesture_click_new();
     gtk_widget_add_controller(drawing_area, GTK_EVENT_CONTROLLER(click));
     g_signal_connect(click, "pressed", G_CALLBACK(on_click), nullptr);
+    g_signal_connect(click, "pressed", G_CALLBACK(on_pointer_press), nullptr);
+    set_up_keyboard_play(drawing_area);
     g_timeout_add(NETWORK_POLL_MS, check_network_moves, nullptr);
     follow_peer_socket();
 
@@ -335,8 +435,35 @@ static void draw_pieces(cairo_t* cr)
         }
 }
 
-// Paints the whole board at fixed coordinates, whatever size the widget has.
-void draw_grid(GtkDrawingArea*, cairo_t* cr, int, int, gpointer)
+// The keyboard's cursor: a yellow frame inside its square, clear of the grid
+// lines by a pixel and outside the discs of pieces and corner emblems, which
+// it may touch. Yellow stands out from everything it lies on or touches
+// (the dark background, both control tints, both sides' discs, the emblem's
+// grey); it never touches the white of the grid lines, rings and emblems.
+static constexpr double CURSOR_LINE_PX = 4;
+static constexpr double CURSOR_INSET_PX = 3; // from the square's edge, under half a grid line (2) and a gap
+
+static void draw_cursor(cairo_t* cr)
+{
+    const double inset = CURSOR_INSET_PX + CURSOR_LINE_PX / 2;
+    cairo_set_source_rgb(cr, 1, 1, 0);
+    cairo_set_line_width(cr, CURSOR_LINE_PX);
+    cairo_rectangle(cr, square_origin_px(cursor_col) + inset, square_origin_px(cursor_row) + inset,
+                    CELL_SIZE - 2 * inset, CELL_SIZE - 2 * inset);
+    cairo_stroke(cr);
+}
+
+// While the keyboard is in use, on a board that takes presses and holds the
+// focus of an active window.
+static bool cursor_shown(GtkWidget* board_widget)
+{
+    return keyboard_in_use && gtk_widget_is_sensitive(board_widget) &&
+           (gtk_widget_get_state_flags(board_widget) & GTK_STATE_FLAG_FOCUS_WITHIN);
+}
+
+// Paints the whole board at fixed coordinates, whatever size the widget has,
+// with the keyboard's cursor over it when it is shown.
+void draw_grid(GtkDrawingArea* area, cairo_t* cr, int, int, gpointer)
 {
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
     cairo_paint(cr);
@@ -344,6 +471,8 @@ void draw_grid(GtkDrawingArea*, cairo_t* cr, int, int, gpointer)
     draw_control(cr);
     draw_lines(cr);
     draw_pieces(cr);
+    if (area && cursor_shown(GTK_WIDGET(area)))
+        draw_cursor(cr);
 }
 
 // ---------------------------------------------------------------------------
@@ -398,6 +527,9 @@ void on_click(GtkGestureClick*, int, double x, double y, gpointer)
         return;
     if (col < 0 || col >= BOARD_SIZE)
         return;
+    cursor_row = row;
+    cursor_col = col;
+    board_focus_cursor_square(drawing_area, false);
 
     if (!has_selection) {
         if (is_piece_of(current_player, board[row][col])) {
@@ -433,6 +565,135 @@ gboolean check_network_moves(gpointer)
     apply_received_move();
     follow_peer_socket();
     return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard play
+
+// Every key the board acts on puts the keyboard in use and, from GTK 4.10,
+// the focus on the cursor's square.
+static void use_keyboard()
+{
+    keyboard_in_use = true;
+    board_focus_cursor_square(drawing_area, true);
+    gtk_widget_queue_draw(drawing_area);
+}
+
+// One square along a row or a column; the cursor stops at the board's edges.
+static void move_cursor(int32_t rows, int32_t cols)
+{
+    cursor_row = std::clamp(cursor_row + rows, 0, BOARD_SIZE - 1);
+    cursor_col = std::clamp(cursor_col + cols, 0, BOARD_SIZE - 1);
+    use_keyboard();
+}
+
+// As a press of the pointer in the middle of the cursor's square.
+static void press_cursor_square(guint keyval)
+{
+    if (keyval == held_press_key)
+        return;
+    use_keyboard();
+    held_press_key = keyval;
+    on_click(nullptr, 1, square_centre_px(cursor_col), square_centre_px(cursor_row), nullptr);
+}
+
+// As a press that makes no move: the selection ends, and is heard to end.
+static void drop_selection()
+{
+    use_keyboard();
+    end_selection();
+    refresh_view();
+}
+
+// The board's keys, from the board itself or from the focused square under
+// it. Arrows are taken even at an edge, so that the window never moves the
+// focus with them.
+static gboolean on_board_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifierType, gpointer)
+{
+    if (!drawing_area || !gtk_widget_is_sensitive(drawing_area))
+        return FALSE;
+    switch (keyval) {
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        move_cursor(-1, 0);
+        return TRUE;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        move_cursor(1, 0);
+        return TRUE;
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left:
+        move_cursor(0, -1);
+        return TRUE;
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right:
+        move_cursor(0, 1);
+        return TRUE;
+    case GDK_KEY_space:
+    case GDK_KEY_KP_Space:
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+        press_cursor_square(keyval);
+        return TRUE;
+    case GDK_KEY_Escape:
+        if (!has_selection)
+            return FALSE;
+        drop_selection();
+        return TRUE;
+    case GDK_KEY_Tab:
+    case GDK_KEY_KP_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+        // The window moves the focus; the board shows where it lands.
+        keyboard_in_use = true;
+        gtk_widget_queue_draw(drawing_area);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+static void on_board_key_released(GtkEventControllerKey*, guint keyval, guint, GdkModifierType, gpointer)
+{
+    if (keyval == held_press_key)
+        held_press_key = 0;
+}
+
+// The pointer's press has brought the cursor to the pressed square (on_click);
+// the cursor is put away until the next key.
+static void on_pointer_press(GtkGestureClick*, int, double, double, gpointer)
+{
+    if (!keyboard_in_use)
+        return;
+    keyboard_in_use = false;
+    gtk_widget_queue_draw(drawing_area);
+}
+
+// The cursor comes and goes with the focus, the window's activity and the
+// board's sensitivity; a key held when the focus left is released elsewhere.
+static void on_board_state_flags_changed(GtkWidget* board_widget, GtkStateFlags old_flags, gpointer)
+{
+    const GtkStateFlags flags = gtk_widget_get_state_flags(board_widget);
+    if (!((flags ^ old_flags) & (GTK_STATE_FLAG_FOCUS_WITHIN | GTK_STATE_FLAG_INSENSITIVE)))
+        return;
+    if (!(flags & GTK_STATE_FLAG_FOCUS_WITHIN))
+        held_press_key = 0;
+    if (keyboard_in_use)
+        gtk_widget_queue_draw(board_widget);
+}
+
+// The board starts with the focus, the cursor on E5 and put away.
+static void set_up_keyboard_play(GtkWidget* board_widget)
+{
+    cursor_row = cursor_col = BOARD_SIZE / 2;
+    keyboard_in_use = false;
+    held_press_key = 0;
+    GtkEventController* keys = gtk_event_controller_key_new();
+    g_signal_connect(keys, "key-pressed", G_CALLBACK(on_board_key_pressed), nullptr);
+    g_signal_connect(keys, "key-released", G_CALLBACK(on_board_key_released), nullptr);
+    gtk_widget_add_controller(board_widget, keys);
+    g_signal_connect(board_widget, "state-flags-changed", G_CALLBACK(on_board_state_flags_changed), nullptr);
+    gtk_widget_grab_focus(board_widget);
 }
 
 // ---------------------------------------------------------------------------

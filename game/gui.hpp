@@ -20,14 +20,24 @@ extern GtkWidget* drawing_area;
 extern GtkWidget* red_score_label;
 extern GtkWidget* red_turn_label;
 
+// Keyboard play: the square the arrow keys have reached, which Space and
+// Return press. E5 when the window opens; a press of the pointer brings it to
+// the pressed square.
+extern int32_t cursor_row;
+extern int32_t cursor_col;
+
 // Rendering: when the player has set none of GSK_RENDERER, GDK_DEBUG and
 // GDK_DISABLE, the board (all cairo) is shown by the cairo renderer and the
 // GL driver is never loaded. Call before the display is opened.
 void choose_default_renderer();
-// Style: the window is dark, in the dark variant of the player's theme, or
-// in the variant the player names with GTK_THEME. Call before the display is
-// opened; the window builder finishes what is left to do.
-void choose_default_style();
+// Style: the window is dark, in the dark variant of the desktop's theme
+// (followed while the game runs), or in the theme the player names with a
+// non-empty GTK_THEME. Call before the application runs: the display is
+// opened, styled, as the application registers.
+void choose_default_style(GtkApplication* app);
+// Opens the display the same way, in a program without an application;
+// false when there is no display.
+bool open_display_in_default_style();
 
 // Window
 void gui_activate(GtkApplication* app, gpointer user_data);

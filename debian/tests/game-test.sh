@@ -1,10 +1,12 @@
 # Shared by the tests that play the installed game: a virtual display and a
-# session bus of the test's own (with the accessibility bus a desktop starts
-# on it, so the board's accessible objects are built as a player's are), each
-# game started with its output kept, closed the way a window manager closes
-# it, and its end checked. Sourced by bash test scripts; the buses' daemons
-# write to standard error, the game's own standard error is kept and must
-# hold no warning or critical error of the toolkit.
+# session bus of the test's own (on which the toolkit starts the
+# accessibility bus for the game, as on a desktop; the board's accessible
+# squares are made only when something reads them, which local-window does),
+# each game started with its output kept, closed the way a window manager
+# closes it, and its end checked. Every wait is bounded. Sourced by bash test
+# scripts; the buses' daemons write to standard error, the game's own
+# standard error is kept and must hold no warning or critical error of the
+# toolkit.
 set -euo pipefail
 
 if [ -z "${TAVELORN_TEST_DISPLAY:-}" ]; then
@@ -12,6 +14,10 @@ if [ -z "${TAVELORN_TEST_DISPLAY:-}" ]; then
 fi
 export GDK_BACKEND=x11
 unset WAYLAND_DISPLAY
+# The window titles and the squares' names checked here are the game's own,
+# which a test bed's language would translate.
+export LANG=C.UTF-8
+unset LANGUAGE LC_ALL
 
 game=/usr/games/tavelorn
 window_tool="$(dirname "$0")/game-window"
@@ -57,6 +63,11 @@ wait_for_line() { # NAME LINE [SECONDS]: LINE shows in the game's output while i
     [ "$tries" -gt 0 ] || fail "$1 did not write '$2'"
     sleep 0.1
   done
+}
+
+# Each square of the board is an accessible object of its own from GTK 4.10.
+squares_are_accessible() {
+  dpkg --compare-versions "$(dpkg-query -W -f='${Version}' libgtk-4-1)" ge 4.10
 }
 
 # The id of the game's window, once it is shown with exactly this title.

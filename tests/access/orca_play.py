@@ -6,9 +6,13 @@ own and a debug file, which is where it writes what it would say ("SPEECH
 OUTPUT" lines). With Orca's flat review keys alone it goes to C7 by lines and
 words, clicks it, hears it selected, goes to C5, clicks it, and hears the move;
 the game prints the move's "[LOG]" line. Leaving and entering flat review again
-then reads the new position. The game is then played to its end through the
-squares' click actions: Orca speaks the end and reads the alert, and a key
-closes it. Skips (status 77) where Orca is not installed.
+then reads the new position. Red's reply is made in Orca's focus mode, as in
+any other program: the arrow keys take the focus square by square to H2,
+each square heard as it is reached, Space takes the king up, Escape puts it
+down again and Space takes it up once more, Down and Space put it on H1, and
+the move is heard. The game is then played to its end through the squares'
+click actions: Orca speaks the end and reads the alert, and a key closes it.
+Skips (status 77) where Orca is not installed.
 
 Usage: orca_play.py GAME CLOSE_WINDOW
 Needs a display and a session bus of its own (run it through with-xvfb.sh).
@@ -95,15 +99,18 @@ orca = subprocess.Popen(alone + [orca_program, "-u", os.path.join(work, "prefs")
 
 # Orca's flat review keys (its desktop layout, NumLock off) by their key codes
 # on the virtual display: xdotool reaches some keypad keys by their names
-# only through a modifier, which Orca then takes as part of the key.
-KEYS = {"Return": 36, "KP_Subtract": 82, "KP_Prior": 81, "KP_Right": 85, "KP_Divide": 106}
+# only through a modifier, which Orca then takes as part of the key. Other
+# keys go by name (xdotool reads a code that is also a key's name, such as
+# Escape's 9, as that key).
+KEYS = {"Return": 36, "KP_Subtract": 82, "KP_Prior": 81, "KP_Right": 85, "KP_Divide": 106, "Down": 116, "Right": 114,
+        "space": 65}
 
 
 def key(name):
     """Presses and releases a key as a hand does: Orca takes a review key
     released before it has handled the press for other input, and starts its
     review again from the top."""
-    code = str(KEYS[name])
+    code = str(KEYS.get(name, name))
     subprocess.run(["xdotool", "keydown", code, "sleep", "0.2", "keyup", code], check=True, timeout=WAIT_S)
 
 
@@ -152,9 +159,25 @@ def enter_board_line(first_square):
     return None
 
 
-def play_to_the_end():
+def play_by_focus():
+    """Red's king from H2 to H1 with the arrow keys and Space; the cursor is
+    on C5, where the last click was. Prints what Orca says for each key."""
+    steps = [("Down", "C4, vide"), ("Down", "C3, vide"), ("Down", "C2, vide"), ("Right", "D2, vide"),
+             ("Right", "E2, vide"), ("Right", "F2, soldat rouge"), ("Right", "G2, soldat rouge"),
+             ("Right", "H2, roi rouge"), ("space", "H2, roi rouge, sélectionné"),
+             ("Escape", "Sélection annulée."), ("space", "H2, roi rouge, sélectionné"), ("Down", "H1, vide"),
+             ("space", "Rouge : roi de H2 à H1, aucune prise.")]
+    for name, text in steps:
+        start = len(said)
+        if not press(name, text, "in focus mode, %s brings %r" % (name, text)):
+            return False
+        print("%s: Orca said %r" % (name, said[start:]))
+    return True
+
+
+def play_to_the_end(first):
     """The kings step out and back, through the squares' own click actions,
-    until the 64th move; Red moves first here."""
+    until the 64th move, from the shuttle's move `first` on."""
     import pyatspi  # noqa: E402  (reads the accessibility bus the launcher gives)
 
     def find(accessible):
@@ -168,7 +191,7 @@ def play_to_the_end():
 
     board = next(find(app) for app in pyatspi.Registry.getDesktop(0) if app and app.name == "tavelorn")
     shuttle = [((7, 7), (8, 7)), ((1, 1), (1, 0)), ((8, 7), (7, 7)), ((1, 0), (1, 1))]
-    for move in range(63):
+    for move in range(first, 63):
         # Orca drops an announcement that comes within 0.1 s of another: the
         # last move is made at a hand's pace.
         time.sleep(3 if move == 62 else 0.02)
@@ -194,9 +217,11 @@ if check(listen("Tavelorn - Local", 60), "Orca reads the game's window; it said 
         check(row and "C5, soldat bleu D5, vide" in row, "row 5 reads the soldier on C5: " + repr(row))
         press("KP_Subtract", "Leaving flat review.", "flat review ends again")
     if not failures:
+        play_by_focus()
+    if not failures:
         # The alert may be read before or after the last move's announcement.
         start = listen.seen = len(said)
-        play_to_the_end()
+        play_to_the_end(1)
         last = "Rouge : roi de H1 à H2, aucune prise. Fin (64 tours). Score Bleu 21 > Rouge 20 — Bleu gagne !"
         check(listen(last), "Orca speaks the last move and the end; it said " + repr(said[-6:]))
         listen.seen = start

@@ -1,7 +1,8 @@
 // Local play on the real program by presses on its board (xdotool): selecting,
 // moving, refused moves ending the selection, the turn passing, margins
-// ignored. A move whose "[LOG]" line is expected closes each sequence: the
-// presses before it have all been handled by then, in order.
+// ignored; then the same from the keyboard, with the cursor on screen. A move
+// whose "[LOG]" line is expected closes each sequence: the presses and keys
+// before it have all been handled by then, in order.
 #include "fixture.hpp"
 
 using Lines = std::vector<std::string>;
@@ -18,6 +19,17 @@ class LocalPlay : public ProgramTest
     }
 
     void press(int row, int col) { ASSERT_TRUE(press_square(w, row, col)); }
+    void keys(const Lines& names) { ASSERT_TRUE(press_keys(w, names)); }
+
+    // The cursor's whole frame in that square, and nothing of it elsewhere.
+    void expect_cursor_at(int row, int col)
+    {
+        constexpr int FRAME_PIXELS = 46 * 46 - 38 * 38;
+        Image image;
+        EXPECT_TRUE(screenshot_until(image, [&] { return cursor_pixels(image, w, row, col) == FRAME_PIXELS; }))
+            << "cursor at (" << row << "," << col << "): " << cursor_pixels(image, w, row, col) << " pixels";
+        EXPECT_EQ(cursor_pixels(image, w), FRAME_PIXELS);
+    }
 
     void expect_moves(const Lines& logs)
     {
@@ -117,5 +129,47 @@ TEST_F(LocalPlay, PressesInTheMarginsAreIgnored)
     ASSERT_TRUE(press_board(w, square_centre_px(2), bottom));
     press(4, 2);
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
+    expect_clean_close(*game, w.id);
+}
+
+TEST_F(LocalPlay, FirstMovesAreMadeFromTheKeyboard)
+{
+    Image image;
+    ASSERT_TRUE(take_screenshot(image));
+    EXPECT_EQ(cursor_pixels(image, w), 0) << "a cursor before any key";
+
+    keys({"Up", "Up", "Left", "Left"}); // from E5
+    expect_cursor_at(2, 2);
+    // Held down, Space repeats; C7 is taken up once, not put down again.
+    ASSERT_TRUE(hold_key(w, "space", 700));
+    keys({"Down", "Down", "Return"});
+    expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
+    expect_cursor_at(4, 2);
+
+    keys({"Right", "Right", "Right", "Right", "Down", "Down", "space", "Up", "Up", "space"});
+    expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)"});
+    ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(6), square_centre_px(4), RED_DISC));
+    expect_cursor_at(4, 6);
+    expect_clean_close(*game, w.id);
+}
+
+TEST_F(LocalPlay, EscapeDropsTheSelectionKeysStopAtTheEdgesAndThePointerTakesOver)
+{
+    // B7 taken up and put down again: Space then selects C7, and only that
+    // selection moves to C5.
+    keys({"Up", "Up", "Left", "Left", "Left", "space", "Escape", "Right", "space", "Down", "Down", "space"});
+    expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
+    // Nine presses reach a side from anywhere, and the corner is a square too.
+    const Lines nine_left(9, "Left"), nine_up(9, "Up");
+    keys(nine_left);
+    keys(nine_up);
+    expect_cursor_at(0, 0);
+    // A press puts the cursor away on the pressed square; a key brings it back.
+    press(6, 6);
+    Image image;
+    EXPECT_TRUE(screenshot_until(image, [&] { return cursor_pixels(image, w) == 0; }));
+    keys({"Up", "space"});
+    expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "[LOG] Rouge déplace Soldat de (6,6) vers (5,6)"});
+    expect_cursor_at(5, 6);
     expect_clean_close(*game, w.id);
 }

@@ -40,6 +40,7 @@ constexpr Rgb RED_TINT = over_background(1.0, 0.2, 0.2, 0.25);
 constexpr Rgb BLUE_DISC = rgb(0.1, 0.3, 0.9);
 constexpr Rgb RED_DISC = rgb(0.8, 0.1, 0.1);
 constexpr Rgb EMBLEM_GREY = rgb(0.5, 0.5, 0.5);
+constexpr Rgb CURSOR_YELLOW = rgb(1, 1, 0); // the keyboard's cursor, a frame 4 pixels wide
 
 inline bool near(Rgb a, Rgb b, int tolerance)
 {

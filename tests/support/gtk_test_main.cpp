@@ -12,8 +12,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     choose_default_renderer();
-    choose_default_style();
-    if (!gtk_init_check()) {
+    if (!open_display_in_default_style()) {
         std::fprintf(stderr, "No display: run through tests/support/with-xvfb.sh\n");
         return 1;
     }

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 #include "network.hpp"
@@ -223,10 +224,10 @@ static int wait_end(Program& p, int timeout_ms)
 // An X server resets when its last client leaves and refuses connections
 // while it does: a program started at that moment could not open its window.
 // One connection held for the whole run keeps the display up between programs.
-static void hold_display()
+static Display* hold_display()
 {
     static Display* held = XOpenDisplay(nullptr);
-    (void)held;
+    return held;
 }
 
 Program& start_program(const std::vector<std::string>& args, const char* argv0, const std::vector<std::string>& env)
@@ -237,6 +238,15 @@ Program& start_program(const std::vector<std::string>& args, const char* argv0, 
     std::vector<std::string> argv{argv0 ? argv0 : TAVELORN_PROGRAM};
     argv.insert(argv.end(), args.begin(), args.end());
     spawn(p, TAVELORN_PROGRAM, argv, false, env);
+    return p;
+}
+
+Program& start_helper(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+{
+    hold_display();
+    programs.emplace_back();
+    Program& p = programs.back();
+    spawn(p, argv[0], argv, true, env);
     return p;
 }
 
@@ -316,6 +326,17 @@ template <class Seen> static bool wait_output(Program& p, int timeout_ms, Seen s
 bool wait_line(Program& p, const std::string& line, int timeout_ms, int occurrence)
 {
     return wait_output(p, timeout_ms, [&] { return count_line(p, line) >= occurrence; });
+}
+
+bool wait_error_text(Program& p, const std::string& text, int timeout_ms, int occurrence)
+{
+    const auto count = [&] {
+        int found = 0;
+        for (size_t at = p.err.find(text); at != std::string::npos; at = p.err.find(text, at + text.size()))
+            ++found;
+        return found;
+    };
+    return wait_output(p, timeout_ms, [&] { return count() >= occurrence; });
 }
 
 // Runs a helper tool found on PATH (or by path), waits for its end and returns
@@ -545,10 +566,57 @@ bool press_square(const GameWindow& w, int row, int col)
     return press_board(w, square_centre_px(col), square_centre_px(row));
 }
 
+bool press_keys(const GameWindow& w, const std::vector<std::string>& keys)
+{
+    std::vector<std::string> command = {"xdotool", "windowfocus", "--sync", w.id, "key", "--delay", "30"};
+    command.insert(command.end(), keys.begin(), keys.end());
+    return run_tool(command) == 0;
+}
+
+bool hold_key(const GameWindow& w, const std::string& key, int ms)
+{
+    Display* display = hold_display();
+    unsigned delay = 0, interval = 0;
+    if (!display || !XkbGetAutoRepeatRate(display, XkbUseCoreKbd, &delay, &interval))
+        return false;
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, ms / 2, 2 * ms);
+    XSync(display, False);
+    const bool typed = run_tool({"xdotool", "windowfocus", "--sync", w.id, "keydown", key, "sleep",
+                                 std::to_string(ms / 1000.0), "keyup", key}) == 0;
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, delay, interval);
+    XSync(display, False);
+    return typed;
+}
+
+static int count_board_pixels(const Image& image, const GameWindow& w, const Rect& area, Rgb colour)
+{
+    int count = 0;
+    for (int y = area.y; y < area.y + area.height; ++y)
+        for (int x = area.x; x < area.x + area.width; ++x)
+            count += near(board_pixel(image, w, x, y), colour, 6);
+    return count;
+}
+
+int cursor_pixels(const Image& image, const GameWindow& w)
+{
+    return count_board_pixels(image, w, {0, 0, BOARD_PX, BOARD_PX}, CURSOR_YELLOW);
+}
+
+int cursor_pixels(const Image& image, const GameWindow& w, int row, int col)
+{
+    return count_board_pixels(image, w, {square_origin_px(col), square_origin_px(row), CELL_SIZE, CELL_SIZE},
+                              CURSOR_YELLOW);
+}
+
+bool screenshot_until(Image& image, const std::function<bool()>& seen, int timeout_ms)
+{
+    return retry_for(timeout_ms, [&] { return take_screenshot(image) && seen(); });
+}
+
 bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms)
 {
-    return retry_for(timeout_ms,
-                     [&] { return take_screenshot(image) && near(board_pixel(image, w, bx, by), want, 6); });
+    return screenshot_until(
+        image, [&] { return near(board_pixel(image, w, bx, by), want, 6); }, timeout_ms);
 }
 
 // ---------------------------------------------------------------------------

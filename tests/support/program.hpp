@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -46,6 +47,8 @@ struct Program {
 // inherits: "NAME=value" adds or replaces a variable, a bare "NAME" removes it.
 Program& start_program(const std::vector<std::string>& args, const char* argv0 = nullptr,
                        const std::vector<std::string>& env = {});
+// Starts another program, looked up on PATH, in the same pool.
+Program& start_helper(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
 // Waits for the end of the program, gathering its output; kills it when the
 // time is up. Returns its exit status, or -1 when it had to be killed.
 int wait_exit(Program& p, int timeout_ms = EXIT_WAIT_MS);
@@ -58,6 +61,8 @@ void read_output_for(Program& p, int ms);
 bool has_ended(Program& p);
 // Waits until standard output holds `line` as a whole line `occurrence` times.
 bool wait_line(Program& p, const std::string& line, int timeout_ms = LINE_WAIT_MS, int occurrence = 1);
+// Waits until standard error holds `text` `occurrence` times.
+bool wait_error_text(Program& p, const std::string& text, int timeout_ms = LINE_WAIT_MS, int occurrence = 1);
 // The whole lines of standard output so far, without their line ends.
 std::vector<std::string> out_lines(const Program& p);
 std::vector<std::string> out_lines_starting(const Program& p, const std::string& prefix);
@@ -113,8 +118,20 @@ Rgb board_pixel(const Image& image, const GameWindow& w, int bx, int by);
 // Presses the board at board-widget coordinates, or at a square's centre.
 bool press_board(const GameWindow& w, int bx, int by);
 bool press_square(const GameWindow& w, int row, int col);
-// Takes screenshots until the board pixel is near `want`; the last screenshot
-// stays in `image` for more checks.
+// Gives the window the keyboard focus and types `keys` (xdotool key names)
+// into it, one after the other, through the X test extension.
+bool press_keys(const GameWindow& w, const std::vector<std::string>& keys);
+// Holds `key` down for `ms` milliseconds, the X server repeating it once
+// meanwhile, as a key held on any desktop repeats.
+bool hold_key(const GameWindow& w, const std::string& key, int ms);
+// The keyboard's cursor on screen: the board's pixels of its colour, all of
+// them or those within one square.
+int cursor_pixels(const Image& image, const GameWindow& w);
+int cursor_pixels(const Image& image, const GameWindow& w, int row, int col);
+// Takes screenshots until `seen()` holds of the last one, which stays in
+// `image` for more checks.
+bool screenshot_until(Image& image, const std::function<bool()>& seen, int timeout_ms = LINE_WAIT_MS);
+// The same until the board pixel is near `want`.
 bool wait_board_pixel(Image& image, const GameWindow& w, int bx, int by, Rgb want, int timeout_ms = LINE_WAIT_MS);
 
 // Closes the window as a user would and returns the program's exit status.

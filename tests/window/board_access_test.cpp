@@ -1,8 +1,8 @@
 // The board as assistive technologies read it, through the toolkit's own
-// accessibility test helpers: its role and name, and the position it gives
-// after a new game, a selection and a move with captures (the board's
-// description on GTK 4.8; from 4.10 one object per square, with its bounds
-// and a click action).
+// accessibility test helpers: its role and name, the position it gives after
+// a new game, a selection and a move with captures (the board's description
+// on GTK 4.8; from 4.10 one object per square, with its bounds and a click
+// action), and where the keyboard focus is.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -111,6 +111,33 @@ TEST(BoardAccess, TheBoardHasARoleAndAFrenchName)
         EXPECT_TRUE(gtk_test_accessible_has_role(board_accessible(), GTK_ACCESSIBLE_ROLE_IMG));
 #endif
         EXPECT_EQ(property_mismatch(board_accessible(), GTK_ACCESSIBLE_PROPERTY_LABEL, "Plateau"), "");
+    });
+}
+
+// Tab as the window's binding moves the focus: it leaves the board and, the
+// board being the window's one focusable part, comes straight back to it;
+// from GTK 4.10 to the cursor's square once there are squares, never to the
+// next one.
+TEST(BoardAccess, TheBoardHoldsTheFocusAndTabComesBackToTheCursor)
+{
+    run_game_window([](GtkApplication*) {
+        GtkWidget* window = GTK_WIDGET(gtk_widget_get_root(drawing_area));
+        const auto focus = [window] { return gtk_root_get_focus(GTK_ROOT(window)); };
+        EXPECT_EQ(focus(), drawing_area);
+        gtk_widget_child_focus(window, GTK_DIR_TAB_FORWARD);
+        EXPECT_EQ(focus(), drawing_area);
+#if GTK_CHECK_VERSION(4, 10, 0)
+        GtkWidget* const middle = GTK_WIDGET(square(4, 4));
+        gtk_widget_child_focus(window, GTK_DIR_TAB_FORWARD);
+        EXPECT_EQ(focus(), middle);
+        gtk_widget_child_focus(window, GTK_DIR_TAB_FORWARD);
+        EXPECT_EQ(focus(), middle);
+        gtk_widget_child_focus(window, GTK_DIR_TAB_BACKWARD);
+        EXPECT_EQ(focus(), middle);
+        // A press takes the cursor, and the focus with it.
+        press_square(2, 2);
+        EXPECT_EQ(focus(), GTK_WIDGET(square(2, 2)));
+#endif
     });
 }
 
