@@ -37,17 +37,6 @@ std::string announce(int32_t from_row, int32_t from_col, int32_t to_row, int32_t
     return text;
 }
 
-// Blue's soldier on E7 lands on E5 next: the red soldier on D5 is then
-// enclosed against C5, the one on E4 ahead has nothing of its own behind it.
-void set_up_two_captures()
-{
-    clear_board();
-    put(2, 4, CELL_BLUE_SOLDIER);
-    put(4, 2, CELL_BLUE_SOLDIER);
-    put(4, 3, CELL_RED_SOLDIER);
-    put(5, 4, CELL_RED_SOLDIER);
-}
-
 } // namespace
 
 TEST(AccessTexts, SquaresAreNamedByCoordinateAndContent)
@@ -91,7 +80,7 @@ TEST(AccessTexts, AMoveIsAnnouncedWithSidePieceSquaresAndCaptures)
     current_player = PLAYER_RED;
     EXPECT_EQ(announce(5, 7, 4, 7), "Rouge : soldat de H4 à H5, aucune prise.");
 
-    set_up_two_captures();
+    set_up_double_capture();
     EXPECT_EQ(announce(2, 4, 4, 4), "Bleu : soldat de E7 à E5, 2 pièces prises.");
     EXPECT_EQ(square_name(5, 4), "E4, vide");
 
@@ -133,7 +122,7 @@ TEST(AccessTexts, CountsTakeTheFormsOfThePlayersLanguage)
     put(8, 0, CELL_RED_SOLDIER);
     EXPECT_EQ(description(), "Blue: king taken; no soldiers. Red: king E5; soldier A1.");
 
-    set_up_two_captures();
+    set_up_double_capture();
     EXPECT_EQ(announce(2, 4, 4, 4), "Blue: soldier from E7 to E5, 2 pieces captured.");
     put(6, 4, CELL_RED_KING);
     EXPECT_EQ(announce(4, 4, 5, 4), "Blue: soldier from E5 to E4, 1 piece captured.");

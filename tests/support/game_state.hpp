@@ -98,6 +98,17 @@ inline void put(int32_t row, int32_t col, int32_t cell)
     control_grid[row][col] = is_blue_piece(cell) ? CONTROL_BLUE : is_red_piece(cell) ? CONTROL_RED : CONTROL_NONE;
 }
 
+// Blue's soldier on E7 is to land on E5 next and take two red soldiers: the
+// one on D5, enclosed against Blue's on C5, and the one on E4 ahead of it.
+inline void set_up_double_capture()
+{
+    clear_board();
+    put(2, 4, CELL_BLUE_SOLDIER);
+    put(4, 2, CELL_BLUE_SOLDIER);
+    put(4, 3, CELL_RED_SOLDIER);
+    put(5, 4, CELL_RED_SOLDIER);
+}
+
 inline int32_t count_cells(int32_t cell)
 {
     int32_t n = 0;

@@ -36,11 +36,7 @@ std::string property_mismatch(GtkAccessible* accessible, GtkAccessibleProperty p
 // C5) and the one on E4 ahead of it.
 void play_double_capture()
 {
-    clear_board();
-    put(2, 4, CELL_BLUE_SOLDIER);
-    put(4, 2, CELL_BLUE_SOLDIER);
-    put(4, 3, CELL_RED_SOLDIER);
-    put(5, 4, CELL_RED_SOLDIER);
+    set_up_double_capture();
     press_square(2, 4);
     press_square(4, 4);
     ASSERT_EQ(captured_red_soldiers, 2);
