@@ -159,6 +159,9 @@ TEST_F(LocalPlay, EscapeDropsTheSelectionKeysStopAtTheEdgesAndThePointerTakesOve
     // selection moves to C5.
     keys({"Up", "Up", "Left", "Left", "Left", "space", "Escape", "Right", "space", "Down", "Down", "space"});
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
+    // Tab and Shift+Tab leave the board, its window's one focusable part, and
+    // come straight back to it: the arrows still move the cursor.
+    keys({"Tab", "shift+Tab"});
     // Nine presses reach a side from anywhere, and the corner is a square too.
     const Lines nine_left(9, "Left"), nine_up(9, "Up");
     keys(nine_left);
