@@ -217,21 +217,35 @@ static constexpr const char* TURN_TO_MOVE_SPAN = "<span size='22000' weight='bol
 static constexpr const char* BLUE_TURN_SPAN = "<span size='16000' foreground='#1E90FF'>";
 static constexpr const char* RED_TURN_SPAN = "<span size='16000' foreground='#FF3030'>";
 
+static const char* score_format()
+{
+    /* Translators: a side's status: the squares it controls, then its soldiers on the board. */
+    return _("Contrôle: %d | Soldats: %d");
+}
+
+static const char* turn_format()
+{
+    /* Translators: the number of the move about to be played (from 1, counted over both sides), then
+       the limit, 64 moves. */
+    return _("Tour %d / %d");
+}
+
+static const char* to_move_text()
+{
+    /* Translators: above the board: the side to move. */
+    return current_player == PLAYER_BLUE ? _("Au tour de: Bleu") : _("Au tour de: Rouge");
+}
+
 void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_score, GtkWidget* red_turn)
 {
     int32_t blue_control, red_control, blue_soldiers, red_soldiers;
     compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
 
-    /* Translators: a side's status: the squares it controls, then its soldiers on the board. */
-    set_label(blue_score, BLUE_SCORE_SPAN, _("Contrôle: %d | Soldats: %d"), blue_control, blue_soldiers);
-    set_label(red_score, RED_SCORE_SPAN, _("Contrôle: %d | Soldats: %d"), red_control, red_soldiers);
-    /* Translators: above the board: the side to move. */
-    const char* to_move = current_player == PLAYER_BLUE ? _("Au tour de: Bleu") : _("Au tour de: Rouge");
-    set_label_in_span(turn_center_label, TURN_TO_MOVE_SPAN, to_move);
-    /* Translators: the number of the move about to be played (from 1, counted over both sides), then
-       the limit, 64 moves. */
-    set_label(blue_turn, BLUE_TURN_SPAN, _("Tour %d / %d"), turn_count, MAX_TURNS);
-    set_label(red_turn, RED_TURN_SPAN, _("Tour %d / %d"), turn_count, MAX_TURNS);
+    set_label(blue_score, BLUE_SCORE_SPAN, score_format(), blue_control, blue_soldiers);
+    set_label(red_score, RED_SCORE_SPAN, score_format(), red_control, red_soldiers);
+    set_label_in_span(turn_center_label, TURN_TO_MOVE_SPAN, to_move_text());
+    set_label(blue_turn, BLUE_TURN_SPAN, turn_format(), turn_count, MAX_TURNS);
+    set_label(red_turn, RED_TURN_SPAN, turn_format(), turn_count, MAX_TURNS);
 }
 
 // The end conditions, in the order they are tested: a fallen king first,
@@ -309,7 +323,7 @@ void check_end_and_update(GtkWidget* label, GtkWidget* board_widget)
         return;
     if (label)
         gtk_label_set_text(GTK_LABEL(label), message);
-    gtk_widget_set_sensitive(board_widget, FALSE);
+    freeze_board(board_widget);
     GtkRoot* root = gtk_widget_get_root(board_widget);
     show_game_over_popup(message, root ? GTK_WINDOW(root) : nullptr);
 }
@@ -600,6 +614,32 @@ void board_access_description(char* text, size_t size)
            selected. */
         append(out, _("Pièce sélectionnée : %s."), coordinate(sel_r, sel_c).text);
     }
+}
+
+void status_announcement(char* text, size_t size)
+{
+    int32_t blue_control, red_control, blue_soldiers, red_soldiers;
+    compute_live_scores(&blue_control, &red_control, &blue_soldiers, &red_soldiers);
+    char turn[LABEL_BUFFER_BYTES], blue[LABEL_BUFFER_BYTES], red[LABEL_BUFFER_BYTES];
+    std::snprintf(turn, sizeof turn, turn_format(), turn_count, MAX_TURNS);
+    std::snprintf(blue, sizeof blue, score_format(), blue_control, blue_soldiers);
+    std::snprintf(red, sizeof red, score_format(), red_control, red_soldiers);
+    TextOut out{text, size};
+    if (size > 0)
+        text[0] = '\0';
+    /* Translators: read aloud on demand, the status labels' texts as translated above: the side to
+       move (the label above the board), the turn label, then each side's column title (such as
+       "Joueur Bleu") and its score label. */
+    append(out, _("%s. %s. %s : %s. %s : %s."), to_move_text(), turn, _("Joueur Bleu"), blue, _("Joueur Rouge"), red);
+    char end[MESSAGE_BUFFER_BYTES];
+    if (end_message(end))
+        append(out, " %s", end);
+}
+
+void after_move_announcement(char* text, size_t size)
+{
+    if (!end_of_game_message(text, size))
+        std::snprintf(text, size, "%s.", to_move_text());
 }
 
 int32_t pieces_taken()

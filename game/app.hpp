@@ -109,9 +109,10 @@ int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_
 // five must be labels: none may be null.
 void update_labels(GtkWidget* blue_score, GtkWidget* blue_turn, GtkWidget* red_score, GtkWidget* red_turn);
 // Does nothing while the game goes on. Once it is over, every call writes the
-// result to `label` (which may be null: then no label is written), makes the
-// board insensitive and raises the alert over the board's window (transient
-// for none when the board is in no window), in place of any still open.
+// result to `label` (which may be null: then no label is written), freezes
+// the board (freeze_board) and raises the alert over the board's window
+// (transient for none when the board is in no window), in place of any still
+// open.
 void check_end_and_update(GtkWidget* label, GtkWidget* board_widget);
 void show_game_over_popup(const char* message, GtkWindow* parent);
 // 1 once an end condition holds, else 0; the same conditions as the alert.
@@ -130,6 +131,13 @@ void square_access_name(int32_t row, int32_t col, char* text, size_t size);
 // The whole position: each side's king and soldiers by coordinate, in reading
 // order (row 9 to 1, column A to I), then the selected piece, if any.
 void board_access_description(char* text, size_t size);
+// The status labels' texts in one go: the side to move, the turn, then each
+// side's column title and control and soldier counts; once the game is over,
+// the result after them.
+void status_announcement(char* text, size_t size);
+// What a move's announcement ends with: the result when the move ended the
+// game, else the side to move next ("Au tour de: Rouge.").
+void after_move_announcement(char* text, size_t size);
 // Pieces removed by captures so far, both sides, kings included: what a move
 // took is the difference across it.
 int32_t pieces_taken();

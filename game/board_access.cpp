@@ -8,7 +8,9 @@
 //
 // The board takes the keyboard focus. From GTK 4.10 the squares take it too:
 // once a key has been used on the board, the focus is the square under the
-// cursor, so that a screen reader speaks each square the arrow keys reach.
+// cursor, so that a screen reader speaks each square the arrow keys reach; on
+// GTK 4.8 the board, which keeps the focus, takes the square's name instead.
+// Once the game is over the board and its squares read as disabled.
 #include <cstdio>
 #include <cstring>
 
@@ -22,6 +24,25 @@ static const char* board_name()
 {
     /* Translators: the board's name, as a screen reader reads it. */
     return _("Plateau");
+}
+
+// A square's name, and for the selected piece's square that it is selected: a
+// screen reader reviewing the board reads the selection there.
+static void name_square(int32_t row, int32_t col, char* name, size_t size)
+{
+    square_access_name(row, col, name, size);
+    if (!has_selection || sel_r != row || sel_c != col)
+        return;
+    char square[ACCESS_TEXT_BYTES];
+    std::snprintf(square, sizeof square, "%s", name);
+    /* Translators: the square of the selected piece, read aloud: %s is the square's name, such as
+       "C7, soldat bleu" as translated above. */
+    std::snprintf(name, size, _("%s, sélectionné"), square);
+}
+
+static void mark_disabled(GtkWidget* widget)
+{
+    gtk_accessible_update_state(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_STATE_DISABLED, TRUE, -1);
 }
 
 #if GTK_CHECK_VERSION(4, 10, 0)
@@ -183,6 +204,9 @@ static void make_squares(TavelornBoard* self)
     if (gtk_widget_get_width(GTK_WIDGET(self)) > 0)
         place_squares(self);
     name_squares(self, false);
+    if (board_is_frozen(GTK_WIDGET(self)))
+        for (TavelornSquare* square : self->squares)
+            mark_disabled(GTK_WIDGET(square));
 }
 
 static GtkAccessibleInterface* widget_accessible_iface = nullptr;
@@ -228,17 +252,6 @@ static void announce(GtkWidget* board_widget, const char* text)
 #endif
 }
 
-// The selected piece's square says so in its name: a screen reader reviewing
-// the board reads the selection there.
-static void name_selected_square(char* name, size_t size)
-{
-    char square[64];
-    std::snprintf(square, sizeof square, "%s", name);
-    /* Translators: the square of the selected piece, read aloud: %s is the square's name, such as
-       "C7, soldat bleu" as translated above. */
-    std::snprintf(name, size, _("%s, sélectionné"), square);
-}
-
 // Set by each move announced, cleared by the next refresh: a selection that
 // ends without one was dropped.
 static bool move_announced = false;
@@ -254,9 +267,7 @@ static void name_squares(TavelornBoard* self, bool announce_changes)
             return;
         const gboolean selected = has_selection && sel_r == square->row && sel_c == square->col;
         char name[sizeof square->name];
-        square_access_name(square->row, square->col, name, sizeof name);
-        if (selected)
-            name_selected_square(name, sizeof name);
+        name_square(square->row, square->col, name, sizeof name);
         if (std::strcmp(name, square->name) != 0) {
             std::memcpy(square->name, name, sizeof name);
             gtk_accessible_update_property(GTK_ACCESSIBLE(square), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
@@ -296,19 +307,53 @@ void board_focus_cursor_square(GtkWidget* board_widget, bool from_key)
     gtk_widget_grab_focus(GTK_WIDGET(cursor_square(self)));
 }
 
+void board_access_freeze(GtkWidget* board_widget)
+{
+    mark_disabled(board_widget);
+    if (!G_TYPE_CHECK_INSTANCE_TYPE(board_widget, tavelorn_board_get_type()))
+        return;
+    for (TavelornSquare* square : TAVELORN_BOARD(board_widget)->squares)
+        if (square)
+            mark_disabled(GTK_WIDGET(square));
+}
+
 #else // GTK 4.8
 
 // With no objects of its own, the board reads as a picture of the position
 // and its description says what it shows; it keeps the keyboard focus itself.
+// From the first key on, its name is the cursor's square's, as the focused
+// square's is on newer toolkits: a screen reader speaks the name of the focus
+// as it changes.
+static bool named_after_cursor = false;
+
+static void name_board_after_cursor(GtkWidget* board_widget)
+{
+    char name[ACCESS_TEXT_BYTES];
+    name_square(cursor_row, cursor_col, name, sizeof name);
+    gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
+}
+
 GtkWidget* board_widget_new()
 {
     GtkWidget* board_widget = GTK_WIDGET(
         g_object_new(GTK_TYPE_DRAWING_AREA, "accessible-role", GTK_ACCESSIBLE_ROLE_IMG, "focusable", TRUE, nullptr));
     gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_LABEL, board_name(), -1);
+    named_after_cursor = false;
     return board_widget;
 }
 
-void board_focus_cursor_square(GtkWidget*, bool) {}
+void board_focus_cursor_square(GtkWidget* board_widget, bool from_key)
+{
+    if (!board_widget || !(from_key || named_after_cursor))
+        return;
+    named_after_cursor = true;
+    name_board_after_cursor(board_widget);
+}
+
+void board_access_freeze(GtkWidget* board_widget)
+{
+    mark_disabled(board_widget);
+}
 
 #endif
 
@@ -327,11 +372,13 @@ void board_access_refresh(GtkWidget* board_widget)
     char description[ACCESS_TEXT_BYTES];
     board_access_description(description, sizeof description);
     gtk_accessible_update_property(GTK_ACCESSIBLE(board_widget), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, description, -1);
+    if (named_after_cursor)
+        name_board_after_cursor(board_widget);
 #endif
 }
 
-// The move that ends the game carries the alert's message too, so that
-// neither announcement cuts the other short.
+// A move names the side to move next; the move that ends the game carries the
+// alert's message instead, so that neither announcement cuts the other short.
 void board_access_announce_move(GtkWidget* board_widget, int32_t from_row, int32_t from_col, int32_t to_row,
                                 int32_t to_col, int32_t taken)
 {
@@ -340,14 +387,26 @@ void board_access_announce_move(GtkWidget* board_widget, int32_t from_row, int32
         return;
     char text[2 * ACCESS_TEXT_BYTES];
     move_announcement(from_row, from_col, to_row, to_col, taken, text, ACCESS_TEXT_BYTES);
-    char end[ACCESS_TEXT_BYTES];
-    if (end_of_game_message(end, sizeof end)) {
-        std::strcat(text, " ");
-        std::strcat(text, end);
-    }
+    char next[ACCESS_TEXT_BYTES];
+    after_move_announcement(next, sizeof next);
+    std::strcat(text, " ");
+    std::strcat(text, next);
     announce(board_widget, text);
     move_announced = true;
 #else
     (void)board_widget, (void)from_row, (void)from_col, (void)to_row, (void)to_col, (void)taken;
+#endif
+}
+
+void board_access_announce_status(GtkWidget* board_widget)
+{
+#if GTK_CHECK_VERSION(4, 14, 0)
+    if (!board_widget)
+        return;
+    char text[ACCESS_TEXT_BYTES];
+    status_announcement(text, sizeof text);
+    announce(board_widget, text);
+#else
+    (void)board_widget;
 #endif
 }

@@ -37,6 +37,9 @@ static bool keyboard_in_use = false;
 // Space or Return while held down: the key repeats, and each repeat would take
 // the piece up or put it down again. A key held is one press.
 static guint held_press_key = 0;
+// A square's name typed on the board: its column letter, which waits for the
+// row digit until any other key but a modifier comes; -1 when none.
+static int32_t typed_col = -1;
 static void on_pointer_press(GtkGestureClick* gesture, int n_press, double x, double y, gpointer user_data);
 static void set_up_keyboard_play(GtkWidget* board_widget);
 
@@ -457,7 +460,7 @@ static void draw_cursor(cairo_t* cr)
 // focus of an active window.
 static bool cursor_shown(GtkWidget* board_widget)
 {
-    return keyboard_in_use && gtk_widget_is_sensitive(board_widget) &&
+    return keyboard_in_use && gtk_widget_is_sensitive(board_widget) && !board_is_frozen(board_widget) &&
            (gtk_widget_get_state_flags(board_widget) & GTK_STATE_FLAG_FOCUS_WITHIN);
 }
 
@@ -520,6 +523,8 @@ static void play_selected_to(int32_t row, int32_t col)
 
 void on_click(GtkGestureClick*, int, double x, double y, gpointer)
 {
+    if (board_is_frozen(drawing_area))
+        return;
     // Only presses inside the 9 x 9 grid act; all four margins are ignored.
     const int32_t row = static_cast<int32_t>(std::floor((y - BOARD_MARGIN) / CELL_SIZE));
     const int32_t col = static_cast<int32_t>(std::floor((x - BOARD_MARGIN) / CELL_SIZE));
@@ -567,6 +572,24 @@ gboolean check_network_moves(gpointer)
     return TRUE;
 }
 
+// The board stays sensitive once frozen: an insensitive widget takes no
+// keyboard focus, and the final position is read from the keyboard.
+static const char* const FROZEN_KEY = "tavelorn-frozen";
+
+void freeze_board(GtkWidget* board_widget)
+{
+    if (board_is_frozen(board_widget))
+        return;
+    g_object_set_data(G_OBJECT(board_widget), FROZEN_KEY, GINT_TO_POINTER(1));
+    board_access_freeze(board_widget);
+    gtk_widget_queue_draw(board_widget); // without the cursor
+}
+
+bool board_is_frozen(GtkWidget* board_widget)
+{
+    return board_widget && g_object_get_data(G_OBJECT(board_widget), FROZEN_KEY);
+}
+
 // ---------------------------------------------------------------------------
 // Keyboard play
 
@@ -580,11 +603,49 @@ static void use_keyboard()
 }
 
 // One square along a row or a column; the cursor stops at the board's edges.
+// A cursor put away (before the first key, after a press of the pointer)
+// first shows where it is, and moves from the next key on.
 static void move_cursor(int32_t rows, int32_t cols)
 {
-    cursor_row = std::clamp(cursor_row + rows, 0, BOARD_SIZE - 1);
-    cursor_col = std::clamp(cursor_col + cols, 0, BOARD_SIZE - 1);
+    if (keyboard_in_use) {
+        cursor_row = std::clamp(cursor_row + rows, 0, BOARD_SIZE - 1);
+        cursor_col = std::clamp(cursor_col + cols, 0, BOARD_SIZE - 1);
+    }
     use_keyboard();
+}
+
+// A square's name as the board's edges show it: column letters A to I, in
+// either case, and row digits 9 to 1, the keypad's too.
+static int32_t column_of_key(guint keyval)
+{
+    const guint letter = gdk_keyval_to_lower(keyval);
+    return letter >= GDK_KEY_a && letter <= GDK_KEY_i ? static_cast<int32_t>(letter - GDK_KEY_a) : -1;
+}
+
+static int32_t row_of_key(guint keyval)
+{
+    if (keyval >= GDK_KEY_1 && keyval <= GDK_KEY_9)
+        return static_cast<int32_t>(GDK_KEY_9 - keyval);
+    if (keyval >= GDK_KEY_KP_1 && keyval <= GDK_KEY_KP_9)
+        return static_cast<int32_t>(GDK_KEY_KP_9 - keyval);
+    return -1;
+}
+
+// A letter waits for its digit; the digit takes the cursor straight to the
+// square. A digit with no letter before it is not the board's.
+static gboolean type_square_name(guint keyval)
+{
+    const int32_t col = typed_col;
+    typed_col = column_of_key(keyval);
+    if (typed_col >= 0)
+        return TRUE;
+    const int32_t row = row_of_key(keyval);
+    if (row < 0 || col < 0)
+        return FALSE;
+    cursor_row = row;
+    cursor_col = col;
+    use_keyboard();
+    return TRUE;
 }
 
 // As a press of the pointer in the middle of the cursor's square.
@@ -605,13 +666,33 @@ static void drop_selection()
     refresh_view();
 }
 
+// Keys held with Ctrl, Alt or Super are the toolkit's and the desktop's
+// shortcuts; Shift changes no key's meaning on the board.
+static bool is_shortcut(GdkModifierType state)
+{
+    return (state & gtk_accelerator_get_default_mod_mask() & ~GDK_SHIFT_MASK) != 0;
+}
+
 // The board's keys, from the board itself or from the focused square under
 // it. Arrows are taken even at an edge, so that the window never moves the
-// focus with them.
-static gboolean on_board_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifierType, gpointer)
+// focus with them. Once the game is over they still move the cursor and
+// speak; nothing presses the board any more.
+static gboolean on_board_key_pressed(GtkEventControllerKey* controller, guint keyval, guint, GdkModifierType state,
+                                     gpointer)
 {
     if (!drawing_area || !gtk_widget_is_sensitive(drawing_area))
         return FALSE;
+    // Shift, or the key that shifts a layout's digits, on its way to a letter
+    // or a digit: a name typed goes on.
+    GdkEvent* event = gtk_event_controller_get_current_event(GTK_EVENT_CONTROLLER(controller));
+    if (event && gdk_key_event_is_modifier(event))
+        return FALSE;
+    if (is_shortcut(state)) {
+        typed_col = -1;
+        return FALSE;
+    }
+    if (type_square_name(keyval))
+        return TRUE;
     switch (keyval) {
     case GDK_KEY_Up:
     case GDK_KEY_KP_Up:
@@ -637,9 +718,13 @@ static gboolean on_board_key_pressed(GtkEventControllerKey*, guint keyval, guint
         press_cursor_square(keyval);
         return TRUE;
     case GDK_KEY_Escape:
-        if (!has_selection)
+        if (!has_selection || board_is_frozen(drawing_area))
             return FALSE;
         drop_selection();
+        return TRUE;
+    case GDK_KEY_s:
+    case GDK_KEY_S:
+        board_access_announce_status(drawing_area);
         return TRUE;
     case GDK_KEY_Tab:
     case GDK_KEY_KP_Tab:
@@ -663,6 +748,7 @@ static void on_board_key_released(GtkEventControllerKey*, guint keyval, guint, G
 // the cursor is put away until the next key.
 static void on_pointer_press(GtkGestureClick*, int, double, double, gpointer)
 {
+    typed_col = -1;
     if (!keyboard_in_use)
         return;
     keyboard_in_use = false;
@@ -688,6 +774,7 @@ static void set_up_keyboard_play(GtkWidget* board_widget)
     cursor_row = cursor_col = BOARD_SIZE / 2;
     keyboard_in_use = false;
     held_press_key = 0;
+    typed_col = -1;
     GtkEventController* keys = gtk_event_controller_key_new();
     g_signal_connect(keys, "key-pressed", G_CALLBACK(on_board_key_pressed), nullptr);
     g_signal_connect(keys, "key-released", G_CALLBACK(on_board_key_released), nullptr);

@@ -20,9 +20,9 @@ extern GtkWidget* drawing_area;
 extern GtkWidget* red_score_label;
 extern GtkWidget* red_turn_label;
 
-// Keyboard play: the square the arrow keys have reached, which Space and
-// Return press. E5 when the window opens; a press of the pointer brings it to
-// the pressed square.
+// Keyboard play: the square the arrow keys or a typed name have reached,
+// which Space and Return press. E5 when the window opens; a press of the
+// pointer brings it to the pressed square.
 extern int32_t cursor_row;
 extern int32_t cursor_col;
 
@@ -51,3 +51,10 @@ void draw_grid(GtkDrawingArea* area, cairo_t* cr, int width, int height, gpointe
 // Turn flow
 void on_click(GtkGestureClick* gesture, int n_press, double x, double y, gpointer user_data);
 gboolean check_network_moves(gpointer user_data);
+// The end of the game: from then on no press and no key on the board makes a
+// move or a selection, and the board is drawn as the game left it, without
+// the keyboard's cursor. The board keeps the keyboard focus: the arrow keys
+// and typed names still take it over the squares, which assistive
+// technologies are told are disabled. Received moves still apply.
+void freeze_board(GtkWidget* board_widget);
+bool board_is_frozen(GtkWidget* board_widget);

@@ -1,18 +1,20 @@
 #!/usr/bin/python3
-"""Blue's first move made by ear, with the real screen reader's own keys.
+"""A whole game by ear, with the real screen reader's own keys, in English.
 
-Starts the accessibility bus, a local game, then Orca with preferences of its
+Starts the accessibility bus, a local game and Orca with preferences of its
 own and a debug file, which is where it writes what it would say ("SPEECH
-OUTPUT" lines). With Orca's flat review keys alone it goes to C7 by lines and
-words, clicks it, hears it selected, goes to C5, clicks it, and hears the move;
-the game prints the move's "[LOG]" line. Leaving and entering flat review again
-then reads the new position. Red's reply is made in Orca's focus mode, as in
-any other program: the arrow keys take the focus square by square to H2,
-each square heard as it is reached, Space takes the king up, Escape puts it
-down again and Space takes it up once more, Down and Space put it on H1, and
-the move is heard. The game is then played to its end through the squares'
-click actions: Orca speaks the end and reads the alert, and a key closes it.
-Skips (status 77) where Orca is not installed.
+OUTPUT" lines), all under the player's locale en_US.UTF-8. Orca's flat review
+first goes to C7 by lines and words, clicks it and hears it selected, clicks
+it again and hears the selection dropped. The game is then played in Orca's
+focus mode, as in any other program: each square is reached by typing its
+name (a letter, then a digit) and heard, Space takes a piece up and puts it
+down, and each move is heard with the side to move next; Escape once drops
+Red's king. Blue's seventh move takes Red's king: the end is heard, and
+Return closes the alert. With the window given the focus again, as a window
+manager gives it, a typed name and an arrow key speak squares of the final
+position, Space makes no move, and the status key speaks the labels and the
+result. Flat review then reads a row of the final position. Skips (status 77) where
+Orca is not installed.
 
 Usage: orca_play.py GAME CLOSE_WINDOW
 Needs a display and a session bus of its own (run it through with-xvfb.sh).
@@ -51,11 +53,16 @@ if os.geteuid() != 0 or subprocess.run(alone + ["true"], capture_output=True).re
         print("SKIP: another Orca of this user is running")
         sys.exit(SKIP)
 
-for name in ("GTK_A11Y", "NO_AT_BRIDGE"):
+for name in ("GTK_A11Y", "NO_AT_BRIDGE", "LANGUAGE", "LC_ALL", "LC_MESSAGES"):
     os.environ.pop(name, None)
-# Orca reads its settings through GSettings; an X11 keyboard lets xdotool's
-# keys reach it.
-os.environ.update(GSETTINGS_BACKEND="memory", GDK_BACKEND="x11")
+# The player's own locale, as scripts/install-deps.sh makes it; Orca reads it
+# too. Orca reads its settings through GSettings; an X11 keyboard lets
+# xdotool's keys reach it.
+LOCALE = "en_US.UTF-8"
+if "en_US.utf8" not in subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split():
+    print("FAIL: no %s locale here (scripts/install-deps.sh test makes it)" % LOCALE, file=sys.stderr)
+    sys.exit(1)
+os.environ.update(LANG=LOCALE, GSETTINGS_BACKEND="memory", GDK_BACKEND="x11")
 work = tempfile.mkdtemp()
 bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
 output = open(os.path.join(work, "game.out"), "w+")
@@ -69,12 +76,6 @@ window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid"
 SPEECH = re.compile(r"SPEECH OUTPUT: '(.*?)'(?: ?\[?\{|$)")
 said = []  # what Orca has said, in order
 
-
-def french(text):
-    """Without the space before a colon, which some Orca releases drop."""
-    return re.sub(r" +:", ":", text)
-
-
 log_master, log_terminal = os.openpty()
 tty.setraw(log_terminal)
 
@@ -87,7 +88,7 @@ def read_debug_output():
                 copy.write(line)
                 match = SPEECH.search(line)
                 if match:
-                    said.append(french(match.group(1)))
+                    said.append(match.group(1))
         except OSError:  # the terminal closed
             pass
 
@@ -102,7 +103,7 @@ orca = subprocess.Popen(alone + [orca_program, "-u", os.path.join(work, "prefs")
 # only through a modifier, which Orca then takes as part of the key. Other
 # keys go by name (xdotool reads a code that is also a key's name, such as
 # Escape's 9, as that key).
-KEYS = {"Return": 36, "KP_Subtract": 82, "KP_Prior": 81, "KP_Right": 85, "KP_Divide": 106, "Down": 116, "Right": 114,
+KEYS = {"Return": 36, "KP_Subtract": 82, "KP_Up": 80, "KP_Prior": 81, "KP_Right": 85, "KP_Divide": 106, "Up": 111,
         "space": 65}
 
 
@@ -119,7 +120,7 @@ def listen(text, seconds=WAIT_S):
     call."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
-        if any(french(text) in utterance for utterance in said[listen.seen:]):
+        if any(text in utterance for utterance in said[listen.seen:]):
             listen.seen = len(said)
             return True
         time.sleep(0.05)
@@ -129,9 +130,16 @@ def listen(text, seconds=WAIT_S):
 listen.seen = 0
 
 
-def press(name, text, what):
-    key(name)
-    return check(listen(text), what + "; Orca said " + repr(said[-6:]))
+def press(names, text, what):
+    """Presses the keys one after the other, then waits to hear `text`, and
+    prints what Orca said meanwhile."""
+    start = len(said)
+    for name in names.split():
+        key(name)
+    heard = check(listen(text), what + "; Orca said " + repr(said[-6:]))
+    if heard:
+        print("%s: Orca said %r" % (names, said[start:]))
+    return heard
 
 
 def review_until(name, prefix, what, tries=12):
@@ -159,75 +167,73 @@ def enter_board_line(first_square):
     return None
 
 
-def play_by_focus():
-    """Red's king from H2 to H1 with the arrow keys and Space; the cursor is
-    on C5, where the last click was. Prints what Orca says for each key."""
-    steps = [("Down", "C4, vide"), ("Down", "C3, vide"), ("Down", "C2, vide"), ("Right", "D2, vide"),
-             ("Right", "E2, vide"), ("Right", "F2, soldat rouge"), ("Right", "G2, soldat rouge"),
-             ("Right", "H2, roi rouge"), ("space", "H2, roi rouge, sélectionné"),
-             ("Escape", "Sélection annulée."), ("space", "H2, roi rouge, sélectionné"), ("Down", "H1, vide"),
-             ("space", "Rouge : roi de H2 à H1, aucune prise.")]
-    for name, text in steps:
-        start = len(said)
-        if not press(name, text, "in focus mode, %s brings %r" % (name, text)):
+def moves_made():
+    output.seek(0)
+    return [line for line in output.read().splitlines() if line.startswith("[LOG]")]
+
+
+# The game: each move's keys and what Orca says for them, in order.
+GAME = [
+    ("c 7", "C7, blue soldier"), ("space", "C7, blue soldier, selected"), ("c 5", "C5, empty"),
+    ("space", "Blue: soldier from C7 to C5, nothing captured. Red's turn."),
+    ("f 2", "F2, red soldier"), ("space", "F2, red soldier, selected"), ("f 5", "F5, empty"),
+    ("space", "Red: soldier from F2 to F5, nothing captured. Blue's turn."),
+    ("b 6", "B6, blue soldier"), ("space", "B6, blue soldier, selected"), ("b 5", "B5, empty"),
+    ("space", "Blue: soldier from B6 to B5, nothing captured. Red's turn."),
+    ("g 2", "G2, red soldier"), ("space", "G2, red soldier, selected"), ("a 2", "A2, empty"),
+    ("space", "Red: soldier from G2 to A2, nothing captured. Blue's turn."),
+    ("c 9", "C9, blue soldier"), ("space", "C9, blue soldier, selected"), ("b 9", "B9, empty"),
+    ("space", "Blue: soldier from C9 to B9, nothing captured. Red's turn."),
+    ("h 2", "H2, red king"), ("space", "H2, red king, selected"), ("Escape", "Selection cancelled."),
+    ("space", "H2, red king, selected"), ("d 2", "D2, empty"),
+    ("space", "Red: king from H2 to D2, nothing captured. Blue's turn."),
+    ("d 8", "D8, blue soldier"), ("space", "D8, blue soldier, selected"), ("d 3", "D3, empty"),
+]
+END = "Game over: Red's king has fallen, or Blue has conquered — Blue wins!"
+LAST_MOVE = "Blue: soldier from D8 to D3, 1 piece captured. " + END
+STATUS = ("Red's turn. Turn 8 / 64. Blue Player: Control: 14 | Soldiers: 9. "
+          "Red Player: Control: 12 | Soldiers: 9. " + END)
+
+
+def play_the_game():
+    for names, text in GAME:
+        if not press(names, text, "in focus mode, %s brings %r" % (names, text)):
             return False
-        print("%s: Orca said %r" % (name, said[start:]))
-    return True
+    # The alert may be read before or after the last move's announcement.
+    start = listen.seen = len(said)
+    key("space")
+    check(listen(LAST_MOVE), "Orca speaks the last move and the end; it said " + repr(said[-6:]))
+    listen.seen = start
+    return check(listen(END + " Click OK to continue."), "Orca reads the alert; it said " + repr(said[-6:]))
 
 
-def play_to_the_end(first):
-    """The kings step out and back, through the squares' own click actions,
-    until the 64th move, from the shuttle's move `first` on."""
-    import pyatspi  # noqa: E402  (reads the accessibility bus the launcher gives)
-
-    def find(accessible):
-        if accessible.name == "Plateau":
-            return accessible
-        for child in accessible:
-            found = child and find(child)
-            if found:
-                return found
-        return None
-
-    board = next(find(app) for app in pyatspi.Registry.getDesktop(0) if app and app.name == "tavelorn")
-    shuttle = [((7, 7), (8, 7)), ((1, 1), (1, 0)), ((8, 7), (7, 7)), ((1, 0), (1, 1))]
-    for move in range(first, 63):
-        # Orca drops an announcement that comes within 0.1 s of another: the
-        # last move is made at a hand's pace.
-        time.sleep(3 if move == 62 else 0.02)
-        for row, col in shuttle[move % 4]:
-            board.getChildAtIndex(row * 9 + col).queryAction().doAction(0)
-            time.sleep(0.5 if move == 62 else 0)
+def read_the_final_position():
+    """The alert closed, the window focused again: the final position read
+    by keys, none of them making a move."""
+    key("Return")
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True, timeout=WAIT_S)
+    moves = moves_made()
+    check(len(moves) == 7 and moves[-1] == "[LOG] Bleu déplace Soldat de (1,3) vers (6,3)",
+          "the game's seven moves are made: " + repr(moves))
+    if press("h 2", "H2, empty, controlled by Red", "after the end, a typed name is heard") and \
+            press("Up", "H3, red soldier", "after the end, an arrow key is heard"):
+        key("space")
+        press("h 2 space s", STATUS, "the status key is heard with the result")
+        check(moves_made() == moves, "no move is made after the end: " + repr(moves_made()[len(moves):]))
+    # Flat review starts on the focused square's row, where Red's king fell.
+    if press("KP_Subtract", "Entering flat review.", "flat review starts again"):
+        row = review_until("KP_Up", "A2, ", "the review reads row 2")
+        check(row and "A2, red soldier" in row and "D2, empty" in row, "row 2 reads the final position: " + repr(row))
+        press("KP_Subtract", "Leaving flat review.", "flat review ends again")
 
 
 if check(listen("Tavelorn - Local", 60), "Orca reads the game's window; it said " + repr(said)):
     if enter_board_line("A7") and review_until("KP_Right", "C7, ", "the review reaches C7 word by word"):
-        press("KP_Divide", "C7, soldat bleu, sélectionné", "Orca's click on C7 selects it")
-        if review_until("KP_Prior", "A5, ", "the review goes down to row 5") \
-                and review_until("KP_Right", "C5, ", "the review reaches C5"):
-            press("KP_Divide", "Bleu : soldat de C7 à C5, aucune prise.", "Orca speaks the move")
-            deadline = time.monotonic() + WAIT_S
-            while "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)" not in open(output.name).read():
-                if not check(time.monotonic() < deadline, "the game applies C7 to C5"):
-                    break
-                time.sleep(0.1)
-    # The review taken afresh reads the squares' new names.
-    if press("KP_Subtract", "Leaving flat review.", "flat review ends"):
-        row = enter_board_line("A5")
-        check(row and "C5, soldat bleu D5, vide" in row, "row 5 reads the soldier on C5: " + repr(row))
-        press("KP_Subtract", "Leaving flat review.", "flat review ends again")
-    if not failures:
-        play_by_focus()
-    if not failures:
-        # The alert may be read before or after the last move's announcement.
-        start = listen.seen = len(said)
-        play_to_the_end(1)
-        last = "Rouge : roi de H1 à H2, aucune prise. Fin (64 tours). Score Bleu 21 > Rouge 20 — Bleu gagne !"
-        check(listen(last), "Orca speaks the last move and the end; it said " + repr(said[-6:]))
-        listen.seen = start
-        check(listen("Fin (64 tours). Score Bleu 21 > Rouge 20 — Bleu gagne ! Cliquez OK pour continuer."),
-              "Orca reads the alert; it said " + repr(said[-6:]))
-        key("Return")  # the alert goes, so that the window can be closed below
+        press("KP_Divide", "C7, blue soldier, selected", "Orca's click on C7 selects it")
+        press("KP_Divide", "Selection cancelled.", "Orca's second click on C7 drops it")
+        press("KP_Subtract", "Leaving flat review.", "flat review ends")
+    if not failures and play_the_game():
+        read_the_final_position()
 
 orca.terminate()
 try:

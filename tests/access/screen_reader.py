@@ -5,7 +5,8 @@ Starts the accessibility bus, then a local game, and reads its window: the
 five status labels and the board "Plateau" with the position (its squares from
 GTK 4.10, its description on GTK 4.8). Then presses C7 and C5 where AT-SPI
 says they are, and reads the selection, the move and, from GTK 4.14, its
-announcement (and those of a selection and of its drop). From GTK 4.14 it
+announcement (and those of a selection and of its drop); on GTK 4.8, keys
+then give the board the cursor's square's name. From GTK 4.14 it
 also plays the game to its 64-move end and waits for the announcement of the
 end. Closes the window as a user would. Last, reads the window of a game in
 English, under a locale made as a player makes one, and in German, through
@@ -197,6 +198,21 @@ if board and announces:
     subprocess.run(["xdotool"] + clicks, check=True, timeout=120)
     end = "Rouge : roi de H1 à H2, aucune prise. Fin (64 tours). Score Bleu 21 > Rouge 20 — Bleu gagne !"
     wait_for(lambda: end in announcements, "the end is announced: " + repr(announcements[-2:]))
+
+# ---------------------------------------------------------------------------
+# Keys on GTK 4.8, where the board keeps the focus: its name follows the cursor
+
+if board and not squares:
+    def keys(*names):
+        subprocess.run(["xdotool", "windowfocus", "--sync", window, "key", "--delay", "30"] + list(names),
+                       check=True, timeout=WAIT_S)
+
+    # The last press left the cursor on C5: the first key names it there.
+    keys("Up")
+    wait_for(lambda: board.name == "C5, soldat bleu", "the first key names C5: " + repr(board.name))
+    keys("c", "7")
+    wait_for(lambda: board.name == "C7, vide, contrôlé par Bleu", "a typed name names C7: " + repr(board.name))
+
 
 # ---------------------------------------------------------------------------
 # Closing

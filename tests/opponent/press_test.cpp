@@ -75,7 +75,7 @@ TEST_F(OpponentPress, OpponentAnswersWithinTheSamePress)
     EXPECT_NE(label_markup(turn_center_label).find("Au tour de: Bleu"), std::string::npos);
     EXPECT_NE(label_markup(blue_turn_label).find("Tour 2 / 64"), std::string::npos);
     EXPECT_EQ(has_selection, 0);
-    EXPECT_TRUE(gtk_widget_get_sensitive(drawing_area));
+    EXPECT_FALSE(board_is_frozen(drawing_area));
 }
 
 TEST_F(OpponentPress, NoAnswerUnlessTheTurnPassesToTheOpponentsSide)

@@ -1,7 +1,7 @@
 // The end of a game on the real program: a server instance whose peer is a
 // plain socket of the test, sending move texts for both sides until Blue
-// takes Red's king. The alert appears, the board takes no more presses, and a
-// move still received is applied and brings the alert up again.
+// takes Red's king. The alert appears, the board takes no more presses nor
+// keys, and a move still received is applied and brings the alert up again.
 #include <unistd.h>
 
 #include <chrono>
@@ -74,11 +74,16 @@ TEST_F(EndOfGame, BoardStopsButReceivedMovesStillApplyAndRaiseTheAlertAgain)
 
     // While the alert is up it takes every press of the application; once it
     // is dismissed, the board itself refuses them: Red is to move, yet this
-    // move of Red's is not made.
+    // move of Red's is not made. A press that reached the game would also
+    // bring the alert up again, and so would Space on a piece of Red's.
     dismiss_alerts(*server, w.id);
     ASSERT_TRUE(press_square(w, 5, 7));
     ASSERT_TRUE(press_square(w, 4, 7));
     read_output_for(*server, QUIET_MS);
+    EXPECT_EQ(visible_windows(*server).size(), 1u) << "a press raised the alert again";
+    ASSERT_TRUE(press_keys(w, {"h", "3", "space"}));
+    read_output_for(*server, QUIET_MS);
+    EXPECT_EQ(visible_windows(*server).size(), 1u) << "a key raised the alert again";
 
     // A move from the peer is still applied, and the alert shows again.
     ASSERT_TRUE(send_bytes(peer, "G3G5"));

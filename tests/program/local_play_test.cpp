@@ -138,15 +138,22 @@ TEST_F(LocalPlay, FirstMovesAreMadeFromTheKeyboard)
     ASSERT_TRUE(take_screenshot(image));
     EXPECT_EQ(cursor_pixels(image, w), 0) << "a cursor before any key";
 
-    keys({"Up", "Up", "Left", "Left"}); // from E5
+    // The first arrow shows the cursor where it rests; a typed name takes it
+    // straight to its square.
+    keys({"Up"});
+    expect_cursor_at(4, 4);
+    keys({"c", "7"});
     expect_cursor_at(2, 2);
-    // Held down, Space repeats; C7 is taken up once, not put down again.
+    // Held down, Space repeats; C7 is taken up once, not put down again. An
+    // arrow held with Ctrl is the toolkit's, not the board's.
     ASSERT_TRUE(hold_key(w, "space", 700));
-    keys({"Down", "Down", "Return"});
+    keys({"ctrl+Down", "Down", "Down", "Return"});
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
     expect_cursor_at(4, 2);
 
-    keys({"Right", "Right", "Right", "Right", "Down", "Down", "space", "Up", "Up", "space"});
+    // A second letter starts the name again, a capital is the same letter,
+    // and a digit with no letter before it does nothing.
+    keys({"h", "G", "3", "5", "space", "g", "5", "space"});
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)"});
     ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(6), square_centre_px(4), RED_DISC));
     expect_cursor_at(4, 6);
@@ -157,7 +164,7 @@ TEST_F(LocalPlay, EscapeDropsTheSelectionKeysStopAtTheEdgesAndThePointerTakesOve
 {
     // B7 taken up and put down again: Space then selects C7, and only that
     // selection moves to C5.
-    keys({"Up", "Up", "Left", "Left", "Left", "space", "Escape", "Right", "space", "Down", "Down", "space"});
+    keys({"b", "7", "space", "Escape", "Right", "space", "Down", "Down", "space"});
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)"});
     // Tab and Shift+Tab leave the board, its window's one focusable part, and
     // come straight back to it: the arrows still move the cursor.
@@ -167,10 +174,13 @@ TEST_F(LocalPlay, EscapeDropsTheSelectionKeysStopAtTheEdgesAndThePointerTakesOve
     keys(nine_left);
     keys(nine_up);
     expect_cursor_at(0, 0);
-    // A press puts the cursor away on the pressed square; a key brings it back.
+    // A press puts the cursor away on the pressed square; the next arrow
+    // shows it there, and the one after moves it.
     press(6, 6);
     Image image;
     EXPECT_TRUE(screenshot_until(image, [&] { return cursor_pixels(image, w) == 0; }));
+    keys({"Up"});
+    expect_cursor_at(6, 6);
     keys({"Up", "space"});
     expect_moves({"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)", "[LOG] Rouge déplace Soldat de (6,6) vers (5,6)"});
     expect_cursor_at(5, 6);

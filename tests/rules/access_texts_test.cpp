@@ -89,14 +89,32 @@ TEST(AccessTexts, AMoveIsAnnouncedWithSidePieceSquaresAndCaptures)
     EXPECT_EQ(announce(4, 4, 5, 4), "Bleu : soldat de E5 à E4, 1 pièce prise.");
 }
 
-TEST(AccessTexts, TheEndIsAnnouncedWithTheAlertsMessage)
+// A move's announcement ends with the side to move next, or with the end's
+// message; the status is read as the labels show it, the end's message after.
+TEST(AccessTexts, TheSideToMoveTheStatusAndTheEndAreAnnounced)
 {
     new_game_setup();
+    const auto read = [](void (*text_of)(char*, size_t)) {
+        char text[ACCESS_TEXT_BYTES] = "";
+        text_of(text, sizeof text);
+        return std::string(text);
+    };
+    announce(2, 2, 4, 2);
+    turn_count = 2;
+    current_player = PLAYER_RED;
+    EXPECT_EQ(read(after_move_announcement), "Au tour de: Rouge.");
+    const std::string status = "Au tour de: Rouge. Tour 2 / 64. Joueur Bleu : Contrôle: 11 | Soldats: 9. "
+                               "Joueur Rouge : Contrôle: 10 | Soldats: 9.";
+    EXPECT_EQ(read(status_announcement), status);
+
     char text[ACCESS_TEXT_BYTES] = "";
     EXPECT_EQ(end_of_game_message(text, sizeof text), 0);
     red_king_alive = 0;
+    const std::string end = "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !";
     EXPECT_EQ(end_of_game_message(text, sizeof text), 1);
-    EXPECT_STREQ(text, "Fin : Roi Rouge exécuté ou conquête Bleue — Bleu gagne !");
+    EXPECT_EQ(text, end);
+    EXPECT_EQ(read(after_move_announcement), end);
+    EXPECT_EQ(read(status_announcement), status + " " + end);
 }
 
 // The counts in these texts take the forms of the player's language, as its

@@ -1,5 +1,5 @@
-// The end of the game: which condition wins, the texts, the board made
-// insensitive and the alert raised, and nothing at all while play goes on.
+// The end of the game: which condition wins, the texts, the board
+// frozen and the alert raised, and nothing at all while play goes on.
 #include "game_state.hpp"
 #include "game_window.hpp"
 
@@ -46,7 +46,7 @@ class EndOfGame : public GameWindowTest
         check_end(result_label);
         EXPECT_EQ(gtk_label_get_label(GTK_LABEL(result_label)), message);
         EXPECT_FALSE(gtk_label_get_use_markup(GTK_LABEL(result_label)));
-        EXPECT_FALSE(gtk_widget_get_sensitive(drawing_area));
+        EXPECT_TRUE(board_is_frozen(drawing_area));
         const auto shown = alerts();
         ASSERT_EQ(shown.size(), 1u);
         expect_alert(shown[0], message);
@@ -88,7 +88,7 @@ class EndOfGame : public GameWindowTest
         check_end(result_label);
         EXPECT_STREQ(gtk_label_get_label(GTK_LABEL(result_label)), "<b>en cours</b>");
         EXPECT_TRUE(gtk_label_get_use_markup(GTK_LABEL(result_label)));
-        EXPECT_TRUE(gtk_widget_get_sensitive(drawing_area));
+        EXPECT_FALSE(board_is_frozen(drawing_area));
         EXPECT_TRUE(alerts().empty());
         EXPECT_EQ(toplevel_windows().size(), windows);
         EXPECT_TRUE(snapshot_state() == before);
@@ -223,7 +223,7 @@ TEST_F(EndOfGame, WithNoLabelGivenTheStatusLabelsStayAsTheyWere)
                                  label_markup(red_turn_label)};
     for (size_t i = 0; i < 5; ++i)
         EXPECT_EQ(after[i], before[i]);
-    EXPECT_FALSE(gtk_widget_get_sensitive(drawing_area));
+    EXPECT_TRUE(board_is_frozen(drawing_area));
     const auto shown = alerts();
     ASSERT_EQ(shown.size(), 1u);
     expect_alert(shown[0], RED_KING_FELL);
@@ -258,7 +258,7 @@ TEST_F(EndOfGame, DismissingTheAlertClosesItAndChangesNothing)
     if (alert)
         g_object_remove_weak_pointer(G_OBJECT(alert), reinterpret_cast<gpointer*>(&alert));
     EXPECT_TRUE(snapshot_state() == before);
-    EXPECT_FALSE(gtk_widget_get_sensitive(drawing_area));
+    EXPECT_TRUE(board_is_frozen(drawing_area));
     EXPECT_EQ(gtk_label_get_label(GTK_LABEL(result_label)), std::string(BLUE_SOLDIERS_LOST));
     EXPECT_EQ(label_markup(turn_center_label), turn_text);
     EXPECT_EQ(toplevel_windows().size(), 1u);
@@ -289,7 +289,7 @@ TEST_F(EndOfGame, ABoardOutsideAnyWindowStillEndsTheGame)
     red_king_alive = 0;
     check_end_and_update(nullptr, loose_board);
     run_pending_events();
-    EXPECT_FALSE(gtk_widget_get_sensitive(loose_board));
+    EXPECT_TRUE(board_is_frozen(loose_board));
     const auto shown = alerts();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(gtk_window_get_transient_for(shown[0]), nullptr);

@@ -117,6 +117,6 @@ TEST_F(ScoresLabels, WritingTheLabelsChangesNoGameStateNorTheBoardWidget)
     const GameState before = snapshot_state();
     update_all_labels();
     EXPECT_TRUE(snapshot_state() == before);
-    EXPECT_TRUE(gtk_widget_get_sensitive(drawing_area));
+    EXPECT_FALSE(board_is_frozen(drawing_area));
     EXPECT_TRUE(open_alerts(GTK_WINDOW(window)).empty());
 }

@@ -87,11 +87,21 @@ std::string name_mismatch(int32_t row, int32_t col, const char* name)
     return property_mismatch(square(row, col), GTK_ACCESSIBLE_PROPERTY_LABEL, name);
 }
 
-bool selected(int32_t row, int32_t col)
+bool has_state(GtkAccessible* accessible, GtkAccessibleState state)
 {
-    char* mismatch = gtk_test_accessible_check_state(square(row, col), GTK_ACCESSIBLE_STATE_SELECTED, TRUE);
+    char* mismatch = gtk_test_accessible_check_state(accessible, state, TRUE);
     g_free(mismatch);
     return mismatch == nullptr;
+}
+
+bool selected(int32_t row, int32_t col)
+{
+    return has_state(square(row, col), GTK_ACCESSIBLE_STATE_SELECTED);
+}
+
+bool disabled(GtkAccessible* accessible)
+{
+    return has_state(accessible, GTK_ACCESSIBLE_STATE_DISABLED);
 }
 
 #endif
@@ -202,11 +212,14 @@ TEST(BoardAccess, ASquaresClickActionPressesItLikeAMouse)
         EXPECT_EQ(turn_count, 2);
         EXPECT_EQ(name_mismatch(2, 2, "C7, vide, contrôlé par Bleu"), "");
 
-        // A board that takes no presses takes none through its squares.
-        gtk_widget_set_sensitive(drawing_area, FALSE);
+        // The board frozen at the end of the game takes none through its
+        // squares, which read as disabled, as it does.
+        freeze_board(drawing_area);
         click(7, 7);
         EXPECT_FALSE(has_selection);
         EXPECT_EQ(name_mismatch(7, 7, "H2, roi rouge"), "");
+        EXPECT_TRUE(disabled(board_accessible()));
+        EXPECT_TRUE(disabled(square(7, 7)));
     });
 }
 

@@ -209,7 +209,7 @@ TEST(WindowLayout, LabelsShowTheNewGameFromTheStart)
         EXPECT_EQ(label_markup(turn_center_label), BLUE_TO_MOVE);
         EXPECT_EQ(label_markup(red_score_label), RED_SCORE);
         EXPECT_EQ(label_markup(red_turn_label), RED_TURN);
-        EXPECT_TRUE(gtk_widget_get_sensitive(drawing_area));
+        EXPECT_FALSE(board_is_frozen(drawing_area));
     });
 }
 
