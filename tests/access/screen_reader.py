@@ -5,9 +5,9 @@ Starts the accessibility bus, then a local game, and reads its window: the
 five status labels and the board "Plateau" with the position (its squares from
 GTK 4.10, its description on GTK 4.8). Then presses C7 and C5 where AT-SPI
 says they are, and reads the selection, the move and, from GTK 4.14, its
-announcement (and those of a selection and of its drop); on GTK 4.8, keys
-then give the board the cursor's square's name. From GTK 4.14 it
-also plays the game to its 64-move end and waits for the announcement of the
+announcement with the side to move next (and those of a selection and of its
+drop); on GTK 4.8, keys then give the board the cursor's square's name. From
+GTK 4.14 it also plays the game to its 64-move end and waits for the announcement of the
 end. Closes the window as a user would. Last, reads the window of a game in
 English, under a locale made as a player makes one, and in German, through
 LANGUAGE before that locale's English: its title, labels, board and a
@@ -176,7 +176,8 @@ if board:
         check(board.description == START.replace("A6, B6.", "A6, B6, C5.").replace("B7, C7,", "B7,"),
               "the description follows the move: " + repr(board.description))
     if announces:
-        wait_for(lambda: "Bleu : soldat de C7 à C5, aucune prise." in announcements, "the move is announced")
+        wait_for(lambda: "Bleu : soldat de C7 à C5, aucune prise. Au tour de: Rouge." in announcements,
+                 "the move is announced with the side to move next: " + repr(announcements[-1:]))
         # Red's king taken up, then put down by a second press on it.
         press(7, 7)
         press(7, 7)
