@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app.hpp"
 #include "i18n.hpp"
 
 int32_t network_socket = -1;
@@ -293,24 +294,6 @@ int network_init_client(const char* address, uint16_t port)
 // ---------------------------------------------------------------------------
 // Non-blocking exchange
 
-// Server only, while there is no peer: takes the peer waiting in the listening
-// queue, if any. Nothing pending, or any other failure, changes nothing.
-static void accept_waiting_peer()
-{
-    sockaddr_in peer;
-    socklen_t length = sizeof peer;
-    client_socket = accept(network_socket, reinterpret_cast<sockaddr*>(&peer), &length);
-    if (client_socket < 0) {
-        client_socket = -1;
-        return;
-    }
-    set_non_blocking(client_socket);
-    watch_peer_connection(client_socket);
-    pending_count = 0;
-    is_connected = 1;
-    std::printf("[DEBUG][NETWORK] Client connected!\n");
-}
-
 // The server goes back to waiting for a peer; the client stays disconnected
 // with its socket open until clean-up.
 static void drop_connection()
@@ -323,9 +306,63 @@ static void drop_connection()
     }
 }
 
+// Brings the peer just taken up to the game as it stands, before anything
+// new: the move text of every move kept in the history but the last
+// `held_back`, in order, each then printed. A peer that cannot take them is
+// dropped as after a failed send. 0, or -1 when the peer was dropped.
+static int send_history(int32_t held_back)
+{
+    const int32_t count = move_history_count - held_back;
+    if (count <= 0)
+        return 0;
+    char texts[MOVE_HISTORY_SIZE * MOVE_TEXT_BYTES + 1];
+    for (int32_t i = 0; i < count; ++i) {
+        const HistoryMove& m = move_history[i];
+        encode_move_text(m[0], m[1], m[2], m[3], texts + i * MOVE_TEXT_BYTES);
+    }
+    if (send_whole(client_socket, texts, count * MOVE_TEXT_BYTES) < 0) {
+        std::perror(_("Erreur envoi coup"));
+        std::printf("[ERROR] Failed to send move, disconnecting\n");
+        drop_connection();
+        return -1;
+    }
+    for (int32_t i = 0; i < count; ++i)
+        std::printf("[DEBUG][NETWORK] Replayed move: %.4s\n", texts + i * MOVE_TEXT_BYTES);
+    return 0;
+}
+
+// Server only, while there is no peer: takes the peer waiting in the listening
+// queue, if any, and sends it the game so far but the last `held_back` moves.
+// 1 when a peer was taken, 0 when none was waiting (or accept failed: nothing
+// changes), -1 when the peer taken was dropped at once.
+static int accept_waiting_peer(int32_t held_back)
+{
+    sockaddr_storage peer;
+    socklen_t length = sizeof peer;
+    client_socket = accept(network_socket, reinterpret_cast<sockaddr*>(&peer), &length);
+    if (client_socket < 0) {
+        client_socket = -1;
+        return 0;
+    }
+    set_non_blocking(client_socket);
+    watch_peer_connection(client_socket);
+    pending_count = 0;
+    is_connected = 1;
+    std::printf("[DEBUG][NETWORK] Client connected!\n");
+    return send_history(held_back) < 0 ? -1 : 1;
+}
+
 static int peer_socket()
 {
     return is_server ? client_socket : network_socket;
+}
+
+// The move being sent was applied just before, so it is the history's last
+// move unless it found no room there.
+static bool is_last_in_history(int from_row, int from_col, int to_row, int to_col)
+{
+    return move_history_count > 0 &&
+           move_history[move_history_count - 1] == HistoryMove{from_row, from_col, to_row, to_col};
 }
 
 int network_send_move_async(int from_row, int from_col, int to_row, int to_col)
@@ -333,9 +370,11 @@ int network_send_move_async(int from_row, int from_col, int to_row, int to_col)
     if (!is_connected) {
         if (!is_server)
             return 0;
-        accept_waiting_peer();
-        if (!is_connected)
-            return 0;
+        // A peer taken now gets the history without this move, which then
+        // follows as every move does: once, in its place, with its lines.
+        const int accepted = accept_waiting_peer(is_last_in_history(from_row, from_col, to_row, to_col) ? 1 : 0);
+        if (accepted <= 0)
+            return accepted;
     }
     char text[MOVE_TEXT_BYTES + 1];
     encode_move_text(from_row, from_col, to_row, to_col, text);
@@ -365,7 +404,7 @@ int network_check_move(int* from_row, int* from_col, int* to_row, int* to_col)
 {
     if (!is_connected) {
         if (is_server)
-            accept_waiting_peer();
+            accept_waiting_peer(0);
         return 0;
     }
     const ssize_t count = recv(peer_socket(), pending_text + pending_count, MOVE_TEXT_BYTES - pending_count, 0);

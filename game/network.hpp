@@ -45,6 +45,8 @@ int network_init_server(uint16_t port);
 int network_init_client(const char* address, uint16_t port);
 
 // Non-blocking exchange used by the game
+// A peer the server takes, by a poll or by a send, is first sent the moves
+// of the game's history, in order: it then plays the game as it stands.
 // 1 sent (all four bytes), 0 no peer, -1 failed and connection dropped.
 int network_send_move_async(int from_row, int from_col, int to_row, int to_col);
 // 1 a whole move text read (outputs written), 0 nothing yet, -1 connection
