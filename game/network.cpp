@@ -191,7 +191,33 @@ static int send_whole(int fd, const char* bytes, int length)
     return 0;
 }
 
-int start_server(uint16_t port)
+// One socket for both families: IPv6 with IPv4 peers taken as mapped
+// addresses, so that a peer reaches the game by either on the same port.
+// -1 with errno EAFNOSUPPORT when this system cannot serve both that way.
+static int listen_dual_stack(uint16_t port)
+{
+    sockaddr_in6 record;
+    std::memset(&record, 0, sizeof record);
+    record.sin6_family = AF_INET6;
+    record.sin6_port = htons(port);
+    record.sin6_addr = in6addr_any;
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    const int off = 0;
+    if (setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) < 0) {
+        close(fd);
+        errno = EAFNOSUPPORT;
+        return -1;
+    }
+    if (bind(fd, reinterpret_cast<sockaddr*>(&record), sizeof record) < 0 || listen(fd, LISTEN_BACKLOG) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+static int listen_ipv4(uint16_t port)
 {
     sockaddr_in record = ipv4_record(port);
     record.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -203,6 +229,16 @@ int start_server(uint16_t port)
         return -1;
     }
     return fd;
+}
+
+// Listens on every interface, IPv6 and IPv4 alike; on IPv4 alone where the
+// system has no IPv6 (a kernel built without it, or started with it off).
+int start_server(uint16_t port)
+{
+    const int fd = listen_dual_stack(port);
+    if (fd >= 0 || errno != EAFNOSUPPORT)
+        return fd;
+    return listen_ipv4(port);
 }
 
 // Waits for the connect begun on the non-blocking `fd`: 0 once connected,
@@ -460,7 +496,7 @@ void network_cleanup()
 // Stores the accepted peer's socket, or -1, through `peer_fd`.
 int wait_for_client(int listen_fd, int* peer_fd)
 {
-    sockaddr_in peer;
+    sockaddr_storage peer;
     socklen_t length;
     int fd;
     do {

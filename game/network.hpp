@@ -39,6 +39,8 @@ void encode_move_text(int from_row, int from_col, int to_row, int to_col, char t
 void decode_move_text(const char text[MOVE_TEXT_BYTES], int* from_row, int* from_col, int* to_row, int* to_col);
 
 // Set-up (blocking, before the window exists)
+// A listening socket for IPv6 and IPv4 peers alike on every interface (IPv4
+// only on a system without IPv6), or -1.
 int start_server(uint16_t port);
 int connect_to(const char* address, uint16_t port);
 int network_init_server(uint16_t port);
