@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -242,10 +243,9 @@ int start_server(uint16_t port)
 }
 
 // Waits for the connect begun on the non-blocking `fd`: 0 once connected,
-// -1 with errno set when it failed, or ETIMEDOUT after `limit_ms`.
-static int finish_connect(int fd, int limit_ms)
+// -1 with errno set when it failed, or ETIMEDOUT once `deadline_ms` passed.
+static int finish_connect(int fd, long long deadline_ms)
 {
-    const long long deadline_ms = monotonic_ms() + limit_ms;
     for (;;) {
         const long long left = deadline_ms - monotonic_ms();
         pollfd entry = {fd, POLLOUT, 0};
@@ -266,26 +266,101 @@ static int finish_connect(int fd, int limit_ms)
     }
 }
 
-// Blocks until the connection is made, refused, or has had no answer for
-// `connect_limit_ms`. A host name or an IPv6 text is refused before any
-// socket exists.
-int connect_to(const char* address, uint16_t port)
+// A blocking socket connected to `address`, or -1 once it was refused or
+// `deadline_ms` passed.
+static int connect_address(const addrinfo* address, long long deadline_ms)
 {
-    sockaddr_in record = ipv4_record(port);
-    if (address == nullptr || inet_pton(AF_INET, address, &record.sin_addr) != 1)
-        return -1;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = socket(address->ai_family, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
     const int flags = fcntl(fd, F_GETFL);
     fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    const int result = connect(fd, reinterpret_cast<sockaddr*>(&record), sizeof record);
-    if (result < 0 && (errno != EINPROGRESS || finish_connect(fd, connect_limit_ms) < 0)) {
+    const int result = connect(fd, address->ai_addr, address->ai_addrlen);
+    if (result < 0 && (errno != EINPROGRESS || finish_connect(fd, deadline_ms) < 0)) {
         close(fd);
         return -1;
     }
     fcntl(fd, F_SETFL, flags);
     return fd;
+}
+
+// AF_INET for a dotted IPv4 address, AF_INET6 for an IPv6 address (without
+// brackets), AF_UNSPEC for anything else.
+static int numeric_family(const char* host)
+{
+    unsigned char bytes[sizeof(in6_addr)];
+    if (inet_pton(AF_INET, host, bytes) == 1)
+        return AF_INET;
+    return inet_pton(AF_INET6, host, bytes) == 1 ? AF_INET6 : AF_UNSPEC;
+}
+
+static addrinfo stream_hints(int family, int flags)
+{
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | flags;
+    return hints;
+}
+
+// A host that is neither address may be looked up unless it is empty or a
+// number that is no dotted address ("127.0.0", "127.1"): the resolver would
+// read that as an address, most likely not the one the player meant.
+static bool may_look_up(const char* host)
+{
+    if (host[0] == '\0')
+        return false;
+    const addrinfo hints = stream_hints(AF_INET, AI_NUMERICHOST);
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, "0", &hints, &found) != 0)
+        return true;
+    freeaddrinfo(found);
+    return false;
+}
+
+// Tries each address of `host` in turn, in the order the system gives, until
+// one connects, all of them within `connect_limit_ms` together. An address
+// is taken as written; a name is looked up, IPv6 and IPv4, and
+// `lookup_error` gets getaddrinfo's error when it is not found (else 0).
+static int connect_to_host(const char* host, uint16_t port, int* lookup_error)
+{
+    *lookup_error = 0;
+    if (host == nullptr)
+        return -1;
+    const int family = numeric_family(host);
+    if (family == AF_UNSPEC && !may_look_up(host))
+        return -1;
+    const addrinfo hints = stream_hints(family, family == AF_UNSPEC ? AI_ADDRCONFIG : AI_NUMERICHOST);
+    char service[8];
+    std::snprintf(service, sizeof service, "%u", static_cast<unsigned>(port));
+    addrinfo* found = nullptr;
+    *lookup_error = getaddrinfo(host, service, &hints, &found);
+    if (*lookup_error != 0)
+        return -1;
+    int left = 0;
+    for (const addrinfo* address = found; address != nullptr; address = address->ai_next)
+        ++left;
+    // Each address may take its share of the time still left, so that one
+    // that never answers (IPv6 that goes nowhere, say) leaves the next its
+    // chance; one refused at once leaves its share to the others.
+    const long long deadline_ms = monotonic_ms() + connect_limit_ms;
+    int fd = -1;
+    for (const addrinfo* address = found; address != nullptr && fd < 0; address = address->ai_next, --left) {
+        const long long now_ms = monotonic_ms();
+        fd = connect_address(address, now_ms + (deadline_ms - now_ms) / left);
+    }
+    freeaddrinfo(found);
+    return fd;
+}
+
+// Blocks until the connection is made, refused, or has had no answer for
+// `connect_limit_ms`. A name that is not found is refused before any socket
+// exists.
+int connect_to(const char* address, uint16_t port)
+{
+    int lookup_error;
+    return connect_to_host(address, port, &lookup_error);
 }
 
 // ---------------------------------------------------------------------------
@@ -319,9 +394,21 @@ int network_init_server(uint16_t port)
 
 int network_init_client(const char* address, uint16_t port)
 {
-    std::printf("[DEBUG][NETWORK] Initializing client to %s:%d\n", address, port);
-    if (take_link_socket(connect_to(address, port), 0, "[ERROR] Failed to connect to server") < 0)
+    // An IPv6 address is written in brackets before its port, as in URLs.
+    const bool bracketed = address != nullptr && std::strchr(address, ':') != nullptr;
+    std::printf(bracketed ? "[DEBUG][NETWORK] Initializing client to [%s]:%d\n"
+                          : "[DEBUG][NETWORK] Initializing client to %s:%d\n",
+                address, port);
+    int lookup_error = 0;
+    if (take_link_socket(connect_to_host(address, port, &lookup_error), 0, "[ERROR] Failed to connect to server") < 0) {
+        if (lookup_error != 0) {
+            /* Translators: on standard error when the server's name given to -c is not found: the name as the
+               player typed it, then the system's reason. */
+            std::fprintf(stderr, _("Erreur: Le nom %s est introuvable (%s)"), address, gai_strerror(lookup_error));
+            std::fputc('\n', stderr);
+        }
         return -1;
+    }
     watch_peer_connection(network_socket);
     std::printf("[DEBUG][NETWORK] Connected to server (non-blocking)\n");
     return 0;

@@ -42,8 +42,12 @@ void decode_move_text(const char text[MOVE_TEXT_BYTES], int* from_row, int* from
 // A listening socket for IPv6 and IPv4 peers alike on every interface (IPv4
 // only on a system without IPv6), or -1.
 int start_server(uint16_t port);
+// `address` is a dotted IPv4 address, an IPv6 address (no brackets) or a
+// name, which is looked up; each of its addresses is tried in turn.
 int connect_to(const char* address, uint16_t port);
 int network_init_server(uint16_t port);
+// Also says on standard error, in the player's language, when the name is
+// not found.
 int network_init_client(const char* address, uint16_t port);
 
 // Non-blocking exchange used by the game
