@@ -107,6 +107,14 @@ static int start_server_mode(int argc, char** argv)
         std::fprintf(stderr, "%s\n", _("Erreur: Impossible de démarrer le serveur"));
         return 1;
     }
+    // Port 0 lets the system choose one: the player needs to know which, to
+    // give it to the other player.
+    if (port == 0) {
+        /* Translators: on standard error when the server was given port 0 (or a port that is no number);
+           %d is the port the system chose, which the other player needs. */
+        std::fprintf(stderr, _("Le serveur écoute sur le port %d, choisi par le système."), network_server_port());
+        std::fputc('\n', stderr);
+    }
     return 0;
 }
 

@@ -414,6 +414,17 @@ int network_init_client(const char* address, uint16_t port)
     return 0;
 }
 
+int network_server_port()
+{
+    sockaddr_storage record;
+    socklen_t length = sizeof record;
+    if (!is_server || getsockname(network_socket, reinterpret_cast<sockaddr*>(&record), &length) < 0)
+        return -1;
+    if (record.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&record)->sin6_port);
+    return ntohs(reinterpret_cast<sockaddr_in*>(&record)->sin_port);
+}
+
 // ---------------------------------------------------------------------------
 // Non-blocking exchange
 

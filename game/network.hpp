@@ -49,6 +49,9 @@ int network_init_server(uint16_t port);
 // Also says on standard error, in the player's language, when the name is
 // not found.
 int network_init_client(const char* address, uint16_t port);
+// The port the server listens on (the one the system chose for port 0), or
+// -1 when it is no server.
+int network_server_port();
 
 // Non-blocking exchange used by the game
 // A peer the server takes, by a poll or by a send, is first sent the moves

@@ -3,6 +3,8 @@
 // line, and first arguments that are not a mode starting a local game.
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "fixture.hpp"
 
 using Lines = std::vector<std::string>;
@@ -158,15 +160,25 @@ TEST_F(CommandLineAddresses, ColonLastGivesPortZero)
     EXPECT_EQ(p.err, "Erreur: Impossible de se connecter au serveur\n");
 }
 
-TEST_F(CommandLineAddresses, ServerPortThatIsNotANumberListensOnPortZero)
+// Port 0 lets the system choose the port: standard error names it, and a
+// peer reaches the server there.
+TEST_F(CommandLineAddresses, ServerPortThatIsNotANumberListensOnAPortItNames)
 {
     Program& p = start_program({"-s", "abc"});
     ASSERT_TRUE(wait_line(p, "[DEBUG][NETWORK] Server listening on port 0 (non-blocking)")) << p.out << p.err;
     EXPECT_EQ(out_lines(p).at(0), "[DEBUG][MAIN] Mode serveur activé sur port 0");
     EXPECT_EQ(out_lines(p).at(1), "[DEBUG][NETWORK] Initializing server on port 0");
+    const std::string before = "Le serveur écoute sur le port ", after = ", choisi par le système.\n";
+    ASSERT_TRUE(wait_error_text(p, after)) << p.err;
+    ASSERT_EQ(p.err.rfind(before, 0), 0u) << p.err;
+    const int port = std::atoi(p.err.c_str() + before.size());
+    EXPECT_EQ(p.err, before + std::to_string(port) + after);
     const std::string id = find_game_window(p);
     ASSERT_NE(id, "");
     EXPECT_EQ(window_name(id), "Tavelorn - Serveur");
+    const int peer = connect_loopback(static_cast<uint16_t>(port));
+    EXPECT_TRUE(wait_line(p, "[DEBUG][NETWORK] Client connected!")) << port << "\n" << p.out;
+    close(peer);
     expect_clean_close(p, id);
 }
 
