@@ -22,6 +22,9 @@ int32_t red_king_alive = 1;
 int32_t has_selection = 0;
 int32_t sel_r = -1;
 int32_t sel_c = -1;
+std::array<HistoryMove, MOVE_HISTORY_SIZE> move_history{};
+int32_t move_history_count = 0;
+int32_t move_history_overflowed = 0;
 
 static constexpr size_t LABEL_BUFFER_BYTES = 512;
 static constexpr size_t MESSAGE_BUFFER_BYTES = 256;
@@ -72,6 +75,9 @@ void new_game_setup()
     has_selection = 0;
     sel_c = -1;
     sel_r = -1;
+    move_history.fill({});
+    move_history_count = 0;
+    move_history_overflowed = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -163,6 +169,17 @@ static void capture_ahead(int32_t row, int32_t col, int32_t dr, int32_t dc)
     remove_piece(ar, ac);
 }
 
+// Every applied move passes here once, whoever made it: the player at this
+// screen, the peer or the computer.
+static void record_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
+{
+    if (move_history_count == MOVE_HISTORY_SIZE) {
+        move_history_overflowed = 1;
+        return;
+    }
+    move_history[move_history_count++] = {from_row, from_col, to_row, to_col};
+}
+
 int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
 {
     if (!is_legal_move(from_row, from_col, to_row, to_col))
@@ -178,6 +195,7 @@ int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_
     control_grid[to_row][to_col] = current_player == PLAYER_BLUE ? CONTROL_BLUE : CONTROL_RED;
     capture_enclosed(to_row, to_col);
     capture_ahead(to_row, to_col, sign(to_row - from_row), sign(to_col - from_col));
+    record_move(from_row, from_col, to_row, to_col);
     return 1;
 }
 

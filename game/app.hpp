@@ -91,6 +91,17 @@ extern int32_t has_selection;
 extern int32_t sel_r;
 extern int32_t sel_c;
 
+// Move history: the moves applied since the new game, in order, as (from
+// row, from column, to row, to column), so that a peer who joins late can be
+// brought to the game as it stands. A game ends by its 64th move at the
+// latest; moves a peer still sends after the end are applied but, once the
+// history is full, no longer kept, and `move_history_overflowed` says so.
+constexpr int32_t MOVE_HISTORY_SIZE = MAX_TURNS;
+using HistoryMove = std::array<int32_t, 4>;
+extern std::array<HistoryMove, MOVE_HISTORY_SIZE> move_history;
+extern int32_t move_history_count;      // moves kept, the first ones applied
+extern int32_t move_history_overflowed; // 1 once an applied move found no room
+
 // New game
 void new_game_setup();
 
@@ -99,9 +110,10 @@ void new_game_setup();
 // reach; all 0 unless it is a piece of the side to move. The square must be
 // on the board.
 void compute_possible_moves(int32_t row, int32_t col);
-// Returns 1 when the move was legal and has been applied, 0 when it was
-// refused (nothing changed, nothing printed). Never changes the side to move
-// or the turn counter: the caller does that after a success.
+// Returns 1 when the move was legal and has been applied (and added to the
+// history), 0 when it was refused (nothing changed, nothing printed). Never
+// changes the side to move or the turn counter: the caller does that after a
+// success.
 int32_t try_move(int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col);
 
 // Scores, end of game and status labels

@@ -107,6 +107,37 @@ static int start_server_mode(int argc, char** argv)
         std::fprintf(stderr, "%s\n", _("Erreur: Impossible de démarrer le serveur"));
         return 1;
     }
+    // Port 0 lets the system choose one: the player needs to know which, to
+    // give it to the other player.
+    if (port == 0) {
+        /* Translators: on standard error when the server was given port 0 (or a port that is no number);
+           %d is the port the system chose, which the other player needs. */
+        std::fprintf(stderr, _("Le serveur écoute sur le port %d, choisi par le système."), network_server_port());
+        std::fputc('\n', stderr);
+    }
+    return 0;
+}
+
+// Splits the client's address text, in place, into its host and its port
+// text: "[ADDRESS]:PORT" for an IPv6 address, as URLs write it, anything else
+// at its first ':'. 0, or -1 when no port can be split off.
+static int split_address(char* text, char** host, char** port_text)
+{
+    if (text[0] == '[') {
+        char* end = std::strchr(text, ']');
+        if (end == nullptr || end[1] != ':')
+            return -1;
+        *end = '\0';
+        *host = text + 1;
+        *port_text = end + 2;
+        return 0;
+    }
+    char* colon = std::strchr(text, ':');
+    if (colon == nullptr)
+        return -1;
+    *colon = '\0';
+    *host = text;
+    *port_text = colon + 1;
     return 0;
 }
 
@@ -119,21 +150,22 @@ static int start_client_mode(int argc, char** argv)
         std::fputc('\n', stderr);
         return 1;
     }
-    char* host = strdup(argv[2]);
-    if (!host)
+    char* copy = strdup(argv[2]);
+    if (!copy)
         return 1;
-    char* colon = std::strchr(host, ':');
-    if (!colon) {
+    char *host, *port_text;
+    if (split_address(copy, &host, &port_text) < 0) {
         /* Translators: the client mode's argument has no colon; keep "<ip:port>" as it stands. */
         std::fprintf(stderr, "%s\n", _("Format attendu: <ip:port>"));
-        std::free(host);
+        std::free(copy);
         return 1;
     }
-    *colon = '\0';
-    const uint16_t port = parse_port(colon + 1);
-    std::printf("[DEBUG][MAIN] Mode client activé vers %s:%d\n", host, port);
+    const uint16_t port = parse_port(port_text);
+    std::printf(std::strchr(host, ':') ? "[DEBUG][MAIN] Mode client activé vers [%s]:%d\n"
+                                       : "[DEBUG][MAIN] Mode client activé vers %s:%d\n",
+                host, port);
     const int result = network_init_client(host, port);
-    std::free(host);
+    std::free(copy);
     if (result < 0) {
         std::fprintf(stderr, "%s\n", _("Erreur: Impossible de se connecter au serveur"));
         return 1;

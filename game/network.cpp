@@ -12,12 +12,14 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app.hpp"
 #include "i18n.hpp"
 
 int32_t network_socket = -1;
@@ -190,7 +192,33 @@ static int send_whole(int fd, const char* bytes, int length)
     return 0;
 }
 
-int start_server(uint16_t port)
+// One socket for both families: IPv6 with IPv4 peers taken as mapped
+// addresses, so that a peer reaches the game by either on the same port.
+// -1 with errno EAFNOSUPPORT when this system cannot serve both that way.
+static int listen_dual_stack(uint16_t port)
+{
+    sockaddr_in6 record;
+    std::memset(&record, 0, sizeof record);
+    record.sin6_family = AF_INET6;
+    record.sin6_port = htons(port);
+    record.sin6_addr = in6addr_any;
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    const int off = 0;
+    if (setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) < 0) {
+        close(fd);
+        errno = EAFNOSUPPORT;
+        return -1;
+    }
+    if (bind(fd, reinterpret_cast<sockaddr*>(&record), sizeof record) < 0 || listen(fd, LISTEN_BACKLOG) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+static int listen_ipv4(uint16_t port)
 {
     sockaddr_in record = ipv4_record(port);
     record.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -204,11 +232,20 @@ int start_server(uint16_t port)
     return fd;
 }
 
-// Waits for the connect begun on the non-blocking `fd`: 0 once connected,
-// -1 with errno set when it failed, or ETIMEDOUT after `limit_ms`.
-static int finish_connect(int fd, int limit_ms)
+// Listens on every interface, IPv6 and IPv4 alike; on IPv4 alone where the
+// system has no IPv6 (a kernel built without it, or started with it off).
+int start_server(uint16_t port)
 {
-    const long long deadline_ms = monotonic_ms() + limit_ms;
+    const int fd = listen_dual_stack(port);
+    if (fd >= 0 || errno != EAFNOSUPPORT)
+        return fd;
+    return listen_ipv4(port);
+}
+
+// Waits for the connect begun on the non-blocking `fd`: 0 once connected,
+// -1 with errno set when it failed, or ETIMEDOUT once `deadline_ms` passed.
+static int finish_connect(int fd, long long deadline_ms)
+{
     for (;;) {
         const long long left = deadline_ms - monotonic_ms();
         pollfd entry = {fd, POLLOUT, 0};
@@ -229,26 +266,101 @@ static int finish_connect(int fd, int limit_ms)
     }
 }
 
-// Blocks until the connection is made, refused, or has had no answer for
-// `connect_limit_ms`. A host name or an IPv6 text is refused before any
-// socket exists.
-int connect_to(const char* address, uint16_t port)
+// A blocking socket connected to `address`, or -1 once it was refused or
+// `deadline_ms` passed.
+static int connect_address(const addrinfo* address, long long deadline_ms)
 {
-    sockaddr_in record = ipv4_record(port);
-    if (address == nullptr || inet_pton(AF_INET, address, &record.sin_addr) != 1)
-        return -1;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = socket(address->ai_family, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
     const int flags = fcntl(fd, F_GETFL);
     fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    const int result = connect(fd, reinterpret_cast<sockaddr*>(&record), sizeof record);
-    if (result < 0 && (errno != EINPROGRESS || finish_connect(fd, connect_limit_ms) < 0)) {
+    const int result = connect(fd, address->ai_addr, address->ai_addrlen);
+    if (result < 0 && (errno != EINPROGRESS || finish_connect(fd, deadline_ms) < 0)) {
         close(fd);
         return -1;
     }
     fcntl(fd, F_SETFL, flags);
     return fd;
+}
+
+// AF_INET for a dotted IPv4 address, AF_INET6 for an IPv6 address (without
+// brackets), AF_UNSPEC for anything else.
+static int numeric_family(const char* host)
+{
+    unsigned char bytes[sizeof(in6_addr)];
+    if (inet_pton(AF_INET, host, bytes) == 1)
+        return AF_INET;
+    return inet_pton(AF_INET6, host, bytes) == 1 ? AF_INET6 : AF_UNSPEC;
+}
+
+static addrinfo stream_hints(int family, int flags)
+{
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | flags;
+    return hints;
+}
+
+// A host that is neither address may be looked up unless it is empty or a
+// number that is no dotted address ("127.0.0", "127.1"): the resolver would
+// read that as an address, most likely not the one the player meant.
+static bool may_look_up(const char* host)
+{
+    if (host[0] == '\0')
+        return false;
+    const addrinfo hints = stream_hints(AF_INET, AI_NUMERICHOST);
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, "0", &hints, &found) != 0)
+        return true;
+    freeaddrinfo(found);
+    return false;
+}
+
+// Tries each address of `host` in turn, in the order the system gives, until
+// one connects, all of them within `connect_limit_ms` together. An address
+// is taken as written; a name is looked up, IPv6 and IPv4, and
+// `lookup_error` gets getaddrinfo's error when it is not found (else 0).
+static int connect_to_host(const char* host, uint16_t port, int* lookup_error)
+{
+    *lookup_error = 0;
+    if (host == nullptr)
+        return -1;
+    const int family = numeric_family(host);
+    if (family == AF_UNSPEC && !may_look_up(host))
+        return -1;
+    const addrinfo hints = stream_hints(family, family == AF_UNSPEC ? AI_ADDRCONFIG : AI_NUMERICHOST);
+    char service[8];
+    std::snprintf(service, sizeof service, "%u", static_cast<unsigned>(port));
+    addrinfo* found = nullptr;
+    *lookup_error = getaddrinfo(host, service, &hints, &found);
+    if (*lookup_error != 0)
+        return -1;
+    int left = 0;
+    for (const addrinfo* address = found; address != nullptr; address = address->ai_next)
+        ++left;
+    // Each address may take its share of the time still left, so that one
+    // that never answers (IPv6 that goes nowhere, say) leaves the next its
+    // chance; one refused at once leaves its share to the others.
+    const long long deadline_ms = monotonic_ms() + connect_limit_ms;
+    int fd = -1;
+    for (const addrinfo* address = found; address != nullptr && fd < 0; address = address->ai_next, --left) {
+        const long long now_ms = monotonic_ms();
+        fd = connect_address(address, now_ms + (deadline_ms - now_ms) / left);
+    }
+    freeaddrinfo(found);
+    return fd;
+}
+
+// Blocks until the connection is made, refused, or has had no answer for
+// `connect_limit_ms`. A name that is not found is refused before any socket
+// exists.
+int connect_to(const char* address, uint16_t port)
+{
+    int lookup_error;
+    return connect_to_host(address, port, &lookup_error);
 }
 
 // ---------------------------------------------------------------------------
@@ -282,34 +394,39 @@ int network_init_server(uint16_t port)
 
 int network_init_client(const char* address, uint16_t port)
 {
-    std::printf("[DEBUG][NETWORK] Initializing client to %s:%d\n", address, port);
-    if (take_link_socket(connect_to(address, port), 0, "[ERROR] Failed to connect to server") < 0)
+    // An IPv6 address is written in brackets before its port, as in URLs.
+    const bool bracketed = address != nullptr && std::strchr(address, ':') != nullptr;
+    std::printf(bracketed ? "[DEBUG][NETWORK] Initializing client to [%s]:%d\n"
+                          : "[DEBUG][NETWORK] Initializing client to %s:%d\n",
+                address, port);
+    int lookup_error = 0;
+    if (take_link_socket(connect_to_host(address, port, &lookup_error), 0, "[ERROR] Failed to connect to server") < 0) {
+        if (lookup_error != 0) {
+            /* Translators: on standard error when the server's name given to -c is not found: the name as the
+               player typed it, then the system's reason. */
+            std::fprintf(stderr, _("Erreur: Le nom %s est introuvable (%s)"), address, gai_strerror(lookup_error));
+            std::fputc('\n', stderr);
+        }
         return -1;
+    }
     watch_peer_connection(network_socket);
     std::printf("[DEBUG][NETWORK] Connected to server (non-blocking)\n");
     return 0;
 }
 
+int network_server_port()
+{
+    sockaddr_storage record;
+    socklen_t length = sizeof record;
+    if (!is_server || getsockname(network_socket, reinterpret_cast<sockaddr*>(&record), &length) < 0)
+        return -1;
+    if (record.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&record)->sin6_port);
+    return ntohs(reinterpret_cast<sockaddr_in*>(&record)->sin_port);
+}
+
 // ---------------------------------------------------------------------------
 // Non-blocking exchange
-
-// Server only, while there is no peer: takes the peer waiting in the listening
-// queue, if any. Nothing pending, or any other failure, changes nothing.
-static void accept_waiting_peer()
-{
-    sockaddr_in peer;
-    socklen_t length = sizeof peer;
-    client_socket = accept(network_socket, reinterpret_cast<sockaddr*>(&peer), &length);
-    if (client_socket < 0) {
-        client_socket = -1;
-        return;
-    }
-    set_non_blocking(client_socket);
-    watch_peer_connection(client_socket);
-    pending_count = 0;
-    is_connected = 1;
-    std::printf("[DEBUG][NETWORK] Client connected!\n");
-}
 
 // The server goes back to waiting for a peer; the client stays disconnected
 // with its socket open until clean-up.
@@ -323,9 +440,63 @@ static void drop_connection()
     }
 }
 
+// Brings the peer just taken up to the game as it stands, before anything
+// new: the move text of every move kept in the history but the last
+// `held_back`, in order, each then printed. A peer that cannot take them is
+// dropped as after a failed send. 0, or -1 when the peer was dropped.
+static int send_history(int32_t held_back)
+{
+    const int32_t count = move_history_count - held_back;
+    if (count <= 0)
+        return 0;
+    char texts[MOVE_HISTORY_SIZE * MOVE_TEXT_BYTES + 1];
+    for (int32_t i = 0; i < count; ++i) {
+        const HistoryMove& m = move_history[i];
+        encode_move_text(m[0], m[1], m[2], m[3], texts + i * MOVE_TEXT_BYTES);
+    }
+    if (send_whole(client_socket, texts, count * MOVE_TEXT_BYTES) < 0) {
+        std::perror(_("Erreur envoi coup"));
+        std::printf("[ERROR] Failed to send move, disconnecting\n");
+        drop_connection();
+        return -1;
+    }
+    for (int32_t i = 0; i < count; ++i)
+        std::printf("[DEBUG][NETWORK] Replayed move: %.4s\n", texts + i * MOVE_TEXT_BYTES);
+    return 0;
+}
+
+// Server only, while there is no peer: takes the peer waiting in the listening
+// queue, if any, and sends it the game so far but the last `held_back` moves.
+// 1 when a peer was taken, 0 when none was waiting (or accept failed: nothing
+// changes), -1 when the peer taken was dropped at once.
+static int accept_waiting_peer(int32_t held_back)
+{
+    sockaddr_storage peer;
+    socklen_t length = sizeof peer;
+    client_socket = accept(network_socket, reinterpret_cast<sockaddr*>(&peer), &length);
+    if (client_socket < 0) {
+        client_socket = -1;
+        return 0;
+    }
+    set_non_blocking(client_socket);
+    watch_peer_connection(client_socket);
+    pending_count = 0;
+    is_connected = 1;
+    std::printf("[DEBUG][NETWORK] Client connected!\n");
+    return send_history(held_back) < 0 ? -1 : 1;
+}
+
 static int peer_socket()
 {
     return is_server ? client_socket : network_socket;
+}
+
+// The move being sent was applied just before, so it is the history's last
+// move unless it found no room there.
+static bool is_last_in_history(int from_row, int from_col, int to_row, int to_col)
+{
+    return move_history_count > 0 &&
+           move_history[move_history_count - 1] == HistoryMove{from_row, from_col, to_row, to_col};
 }
 
 int network_send_move_async(int from_row, int from_col, int to_row, int to_col)
@@ -333,9 +504,11 @@ int network_send_move_async(int from_row, int from_col, int to_row, int to_col)
     if (!is_connected) {
         if (!is_server)
             return 0;
-        accept_waiting_peer();
-        if (!is_connected)
-            return 0;
+        // A peer taken now gets the history without this move, which then
+        // follows as every move does: once, in its place, with its lines.
+        const int accepted = accept_waiting_peer(is_last_in_history(from_row, from_col, to_row, to_col) ? 1 : 0);
+        if (accepted <= 0)
+            return accepted;
     }
     char text[MOVE_TEXT_BYTES + 1];
     encode_move_text(from_row, from_col, to_row, to_col, text);
@@ -365,7 +538,7 @@ int network_check_move(int* from_row, int* from_col, int* to_row, int* to_col)
 {
     if (!is_connected) {
         if (is_server)
-            accept_waiting_peer();
+            accept_waiting_peer(0);
         return 0;
     }
     const ssize_t count = recv(peer_socket(), pending_text + pending_count, MOVE_TEXT_BYTES - pending_count, 0);
@@ -421,7 +594,7 @@ void network_cleanup()
 // Stores the accepted peer's socket, or -1, through `peer_fd`.
 int wait_for_client(int listen_fd, int* peer_fd)
 {
-    sockaddr_in peer;
+    sockaddr_storage peer;
     socklen_t length;
     int fd;
     do {

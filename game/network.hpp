@@ -39,12 +39,23 @@ void encode_move_text(int from_row, int from_col, int to_row, int to_col, char t
 void decode_move_text(const char text[MOVE_TEXT_BYTES], int* from_row, int* from_col, int* to_row, int* to_col);
 
 // Set-up (blocking, before the window exists)
+// A listening socket for IPv6 and IPv4 peers alike on every interface (IPv4
+// only on a system without IPv6), or -1.
 int start_server(uint16_t port);
+// `address` is a dotted IPv4 address, an IPv6 address (no brackets) or a
+// name, which is looked up; each of its addresses is tried in turn.
 int connect_to(const char* address, uint16_t port);
 int network_init_server(uint16_t port);
+// Also says on standard error, in the player's language, when the name is
+// not found.
 int network_init_client(const char* address, uint16_t port);
+// The port the server listens on (the one the system chose for port 0), or
+// -1 when it is no server.
+int network_server_port();
 
 // Non-blocking exchange used by the game
+// A peer the server takes, by a poll or by a send, is first sent the moves
+// of the game's history, in order: it then plays the game as it stands.
 // 1 sent (all four bytes), 0 no peer, -1 failed and connection dropped.
 int network_send_move_async(int from_row, int from_col, int to_row, int to_col);
 // 1 a whole move text read (outputs written), 0 nothing yet, -1 connection

@@ -83,7 +83,7 @@ trap 'exit 130' INT TERM
 
 # Nothing may be removed below a root while anything is mounted in it.
 remove_root() {
-  if grep -q " $root/" /proc/self/mounts; then
+  if grep -qE " $root(/| )" /proc/self/mounts; then
     echo "debian-stage: $root still has mounts; not removing it" >&2
     exit 1
   fi
@@ -121,6 +121,11 @@ else
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
+# The root is a mount of its own, private, so that what is mounted in it
+# (here, and by the tests in namespaces of their own) never reaches the
+# host, and a test can make its mounts private from the root down.
+mount --bind "$root" "$root" && mounts+=("$root")
+mount --make-rprivate "$root"
 mount -t proc proc "$root/proc" && mounts+=("$root/proc")
 mount -t sysfs sysfs "$root/sys" && mounts+=("$root/sys")
 mount --rbind /dev "$root/dev" && mounts+=("$root/dev")

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "link_support.hpp"
@@ -20,6 +21,7 @@ class LinkFaults : public CleanLink
 
 using LinkShortSends = LinkFaults;
 using LinkInterruptedCalls = LinkFaults;
+using LinkWithoutIpv6 = LinkFaults;
 
 TEST_F(LinkShortSends, TheRestOfAShortSendFollowsAndTheMoveIsSentOnce)
 {
@@ -120,5 +122,25 @@ TEST_F(LinkInterruptedCalls, AnInterruptedSendIsMadeAgain)
     EXPECT_EQ(capture(printed, [] { return network_send_move_async(2, 4, 5, 4); }), 1);
     EXPECT_EQ(printed.err, "");
     EXPECT_EQ(read_bytes(peer, 8, 200), "E7E4");
+    close(peer);
+}
+
+// Where the system has no IPv6, the server listens on IPv4 as it always did,
+// with the same lines and no word more.
+TEST_F(LinkWithoutIpv6, TheServerListensOnIpv4AloneAndSaysNothingMore)
+{
+    socket_faults.family_missing = AF_INET6;
+    Printed printed;
+    ASSERT_EQ(capture(printed, [] { return network_init_server(0); }), 0);
+    EXPECT_EQ(printed.out, "[DEBUG][NETWORK] Initializing server on port 0\n"
+                           "[DEBUG][NETWORK] Server listening on port 0 (non-blocking)\n");
+    EXPECT_EQ(printed.err, "");
+    sockaddr_storage bound;
+    socklen_t length = sizeof bound;
+    ASSERT_EQ(getsockname(network_socket, reinterpret_cast<sockaddr*>(&bound), &length), 0);
+    EXPECT_EQ(bound.ss_family, AF_INET);
+    const int peer = connect_loopback(local_port(network_socket));
+    EXPECT_EQ(poll_link_when_ready(), 0);
+    EXPECT_EQ(is_connected, 1);
     close(peer);
 }

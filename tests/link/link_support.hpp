@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app.hpp"
 #include "loopback.hpp"
 #include "network.hpp"
 #include "standard_output.hpp"
@@ -34,10 +35,15 @@ int start_link_client(int listen_fd, uint16_t port);
 // no peer.
 void expect_nothing_set_up();
 
-// Every test starts and ends with no link set up.
+// Every test starts and ends with no link set up, and with a new game: no
+// move in the history that a peer would be sent.
 class CleanLink : public testing::Test
 {
   protected:
-    void SetUp() override { network_cleanup(); }
+    void SetUp() override
+    {
+        network_cleanup();
+        new_game_setup();
+    }
     void TearDown() override { network_cleanup(); }
 };

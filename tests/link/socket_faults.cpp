@@ -55,6 +55,10 @@ int __wrap_accept(int fd, sockaddr* address, socklen_t* length)
 int __wrap_socket(int domain, int type, int protocol)
 {
     ++socket_calls.socket;
+    if (domain == socket_faults.family_missing) {
+        errno = EAFNOSUPPORT;
+        return -1;
+    }
     return __real_socket(domain, type, protocol);
 }
 }

@@ -9,6 +9,7 @@ struct SocketFaults {
     int sends_refused = 0;   // sends on it that fail with EAGAIN, once the limit was used
     int sends_interrupted = 0;
     int recvs_interrupted = 0;
+    int family_missing = -1; // sockets of this family fail as on a system without it
 };
 
 struct SocketCalls {

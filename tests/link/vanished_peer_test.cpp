@@ -2,8 +2,9 @@
 // test's own (root only; skipped otherwise): a peer whose packets stop with no
 // close or reset is let go and the next peer taken, a short gap loses
 // nothing, a quiet link outlives a firewall that forgets quiet connections,
-// and a client gives up on an address that never answers. The link's probe
-// timings are shortened to a few seconds.
+// and a client gives up on an address that never answers, or tries the next
+// address of the name. The link's probe timings are shortened to a few
+// seconds.
 #include <chrono>
 #include <thread>
 
@@ -148,5 +149,23 @@ TEST_F(LinkOnAFaultyNetwork, AClientGivesUpOnAnAddressThatNeverAnswersAsOnARefus
     EXPECT_EQ(printed.err, "");
     EXPECT_EQ(count_open_fds(), fds_before);
     expect_nothing_set_up();
+    close(listener);
+}
+
+// A name with an IPv6 address that never answers and an IPv4 one that does:
+// the first gets its share of the limit, then the client connects by the
+// second, well within the limit.
+TEST_F(LinkOnAFaultyNetwork, AClientWhoseFirstAddressNeverAnswersConnectsByTheNext)
+{
+    ASSERT_EQ(use_own_hosts_file("::1 both-families\n127.0.0.1 both-families\n"), "");
+    uint16_t port = 0;
+    const int listener = listen_loopback(&port);
+    ASSERT_TRUE(cut_port(port, true));
+    const auto start = std::chrono::steady_clock::now();
+    Printed printed;
+    EXPECT_EQ(capture(printed, [port] { return network_init_client("both-families", port); }), 0) << printed.out;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(connect_limit_ms));
+    EXPECT_EQ(printed.err, "");
+    close(accept_within(listener));
     close(listener);
 }

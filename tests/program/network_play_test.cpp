@@ -1,6 +1,6 @@
 // Two real instances on loopback, a server and a client, each in its window:
 // a move pressed in either window is applied in both, with the link's lines
-// on both sides; a client that leaves mid-game is replaced by a new one.
+// on both sides; a client that joins mid-game plays the server's game.
 //
 // With no window manager both windows open at (0, 0); the client's is moved
 // to the bottom of the screen, where it hides only the last two rows of the
@@ -18,6 +18,12 @@ class NetworkPlay : public ServerProgramTest
         EXPECT_TRUE(wait_line(client, "[DEBUG][NETWORK] Connected to server (non-blocking)"))
             << client.out << client.err;
         EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Client connected!", LINE_WAIT_MS, accepted)) << server->out;
+        place_client_window(client, w);
+        return &client;
+    }
+
+    void place_client_window(Program& client, GameWindow& w)
+    {
         w.id = find_game_window(client);
         EXPECT_NE(w.id, "") << client.out << client.err;
         Image screen;
@@ -26,7 +32,6 @@ class NetworkPlay : public ServerProgramTest
         EXPECT_TRUE(move_window(w.id, 0, screen.height - r.height));
         EXPECT_TRUE(raise_window(w.id));
         EXPECT_TRUE(locate_board(w));
-        return &client;
     }
 };
 
@@ -36,6 +41,21 @@ static void expect_piece_at(const GameWindow& w, int row, int col, Rgb disc, con
     EXPECT_TRUE(wait_board_pixel(image, w, square_centre_px(col), square_centre_px(row), disc))
         << which << ": no disc at (" << row << "," << col << "), found "
         << describe(board_pixel(image, w, square_centre_px(col), square_centre_px(row)));
+}
+
+// Both windows show the same labels and the same board: compares the part
+// of the server's window that the client's leaves visible.
+static void expect_same_view(const GameWindow& server_window, const GameWindow& client_window)
+{
+    Image screen;
+    ASSERT_TRUE(take_screenshot(screen));
+    const Rect s = window_rect(server_window.id), c = window_rect(client_window.id);
+    ASSERT_EQ(s.width, c.width);
+    int differing = 0;
+    for (int y = 0; y < c.y - s.y; ++y)
+        for (int x = 0; x < s.width; ++x)
+            differing += !near(pixel(screen, s.x + x, s.y + y), pixel(screen, c.x + x, c.y + y), 0);
+    EXPECT_EQ(differing, 0);
 }
 
 TEST_F(NetworkPlay, MovesPressedInEitherWindowAreAppliedInBoth)
@@ -73,47 +93,43 @@ TEST_F(NetworkPlay, MovesPressedInEitherWindowAreAppliedInBoth)
         expect_piece_at(*w, 4, 6, RED_DISC, w == &server_window ? "server" : "client");
     }
 
-    // Both windows show the same labels and the same board: compare the part
-    // of the server's window that the client's leaves visible.
-    Image screen;
-    ASSERT_TRUE(take_screenshot(screen));
-    const Rect s = window_rect(server_window.id), c = window_rect(client_window.id);
-    ASSERT_EQ(s.width, c.width);
-    int differing = 0;
-    for (int y = 0; y < c.y - s.y; ++y)
-        for (int x = 0; x < s.width; ++x)
-            differing += !near(pixel(screen, s.x + x, s.y + y), pixel(screen, c.x + x, c.y + y), 0);
-    EXPECT_EQ(differing, 0);
+    expect_same_view(server_window, client_window);
 
     expect_clean_close(client, client_window.id);
     expect_clean_close(*server, server_window.id);
 }
 
-TEST_F(NetworkPlay, ServerTakesANewClientAfterOneLeavesMidGame)
+// A peer plays two moves and leaves; a client that joins then is sent them
+// and plays the server's game, and so is the peer that joins after it.
+TEST_F(NetworkPlay, APeerWhoJoinsMidGamePlaysTheServersGame)
 {
-    GameWindow first_window;
-    Program& first = *start_client(first_window, 1);
-    ASSERT_TRUE(press_square(server_window, 2, 2));
-    ASSERT_TRUE(press_square(server_window, 4, 2));
-    EXPECT_TRUE(wait_line(first, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << first.out;
+    const int first = connect_loopback(port);
+    ASSERT_TRUE(send_bytes(first, "C7C5G3G4"));
+    ASSERT_TRUE(wait_line(*server, "[LOG] Rouge déplace Soldat de (6,6) vers (5,6)")) << server->out;
+    close(first);
+    ASSERT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Connection closed")) << server->out;
 
-    expect_clean_close(first, first_window.id);
-    EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Connection closed")) << server->out;
+    Program& client = start_program({"-c", "127.0.0.1:" + std::to_string(port)});
+    const std::vector<std::string> moves = {"[LOG] Bleu déplace Soldat de (2,2) vers (4,2)",
+                                            "[LOG] Rouge déplace Soldat de (6,6) vers (5,6)"};
+    EXPECT_TRUE(wait_line(client, moves[1], 5000)) << client.out << client.err;
+    EXPECT_EQ(out_lines_starting(client, "[LOG]"), moves);
+    GameWindow client_window;
+    place_client_window(client, client_window);
+    EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Replayed move: G3G4")) << server->out;
+    EXPECT_TRUE(has_run_of_lines(*server, {"[DEBUG][NETWORK] Client connected!", "[DEBUG][NETWORK] Replayed move: C7C5",
+                                           "[DEBUG][NETWORK] Replayed move: G3G4"}))
+        << server->out;
+    expect_piece_at(client_window, 5, 6, RED_DISC, "client");
+    expect_same_view(server_window, client_window);
+    expect_clean_close(client, client_window.id);
 
-    GameWindow second_window;
-    Program& second = *start_client(second_window, 2);
-    // The server's game went on where it was: Red is to move there, while the
-    // new client starts a game of its own with Blue to move and refuses it.
-    ASSERT_TRUE(press_square(server_window, 6, 6));
-    ASSERT_TRUE(press_square(server_window, 4, 6));
-    EXPECT_TRUE(wait_line(*server, "[DEBUG][NETWORK] Sent move: G3G5")) << server->out;
-    EXPECT_EQ(count_line(*server, "[LOG] Rouge déplace Soldat de (6,6) vers (4,6)"), 1);
-    EXPECT_TRUE(wait_line(second, "[DEBUG][GUI] Applying received move: (6,6) -> (4,6)")) << second.out;
-    EXPECT_EQ(count_line(second, "[DEBUG][NETWORK] Received move: G3G5"), 1);
-    read_output_for(second, QUIET_MS);
-    EXPECT_TRUE(out_lines_starting(second, "[LOG]").empty()) << second.out;
-
-    expect_clean_close(second, second_window.id);
+    const int last = connect_loopback(port);
+    EXPECT_EQ(read_bytes(last, 8, LINE_WAIT_MS), "C7C5G3G4");
+    EXPECT_EQ(read_bytes(last, 4, QUIET_MS), "");
+    ASSERT_TRUE(send_bytes(last, "C5C6"));
+    EXPECT_TRUE(wait_line(*server, "[LOG] Bleu déplace Soldat de (4,2) vers (3,2)")) << server->out;
+    close(last);
     expect_clean_close(*server, server_window.id);
 }
 

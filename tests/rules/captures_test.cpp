@@ -13,12 +13,13 @@ namespace
 {
 
 // The expected state once the piece on `from` has moved to `to`, before
-// anything is captured.
+// anything is captured: the move is in the history.
 GameState moved(GameState s, int32_t from_row, int32_t from_col, int32_t to_row, int32_t to_col)
 {
     s.board[to_row][to_col] = s.board[from_row][from_col];
     s.board[from_row][from_col] = CELL_EMPTY;
     s.control_grid[to_row][to_col] = s.current_player == PLAYER_BLUE ? CONTROL_BLUE : CONTROL_RED;
+    s.move_history[s.move_history_count++] = {from_row, from_col, to_row, to_col};
     return s;
 }
 
@@ -191,10 +192,7 @@ TEST_F(RulesControl, DestinationTakesTheMoversMarkOverTheOpponents)
     control_grid[4][6] = CONTROL_RED;
     control_grid[4][3] = CONTROL_RED; // passed over: keeps its mark
     control_grid[4][4] = CONTROL_BLUE;
-    GameState want = snapshot_state();
-    want.board[4][1] = CELL_EMPTY;
-    want.board[4][6] = CELL_BLUE_SOLDIER;
-    want.control_grid[4][6] = CONTROL_BLUE;
+    const GameState want = moved(snapshot_state(), 4, 1, 4, 6);
     EXPECT_TRUE(play(4, 1, 4, 6) == want);
     EXPECT_EQ(control_grid[4][1], CONTROL_BLUE);
     EXPECT_EQ(control_grid[4][3], CONTROL_RED);

@@ -152,10 +152,12 @@ Grid expected_removals(const GameState& s, const Move& m)
 }
 
 // The state after an accepted move must be the move, the mover's mark on the
-// destination and exactly the expected removals, each booked once.
+// destination and exactly the expected removals, each booked once, and the
+// move added to the history.
 void check_applied(const GameState& before, const Move& m, int64_t& removed_total)
 {
     GameState want = before;
+    want.move_history[want.move_history_count++] = {m.from_row, m.from_col, m.to_row, m.to_col};
     const int32_t piece = before.board[m.from_row][m.from_col];
     want.board[m.to_row][m.to_col] = piece;
     want.board[m.from_row][m.from_col] = CELL_EMPTY;

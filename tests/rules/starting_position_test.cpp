@@ -47,6 +47,9 @@ void scramble_state()
     has_selection = 1;
     sel_r = 4;
     sel_c = 6;
+    move_history.fill({1, 2, 3, 4});
+    move_history_count = 30;
+    move_history_overflowed = 1;
 }
 
 } // namespace

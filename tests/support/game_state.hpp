@@ -25,7 +25,10 @@
     DO(int32_t, red_king_alive)                                                                                        \
     DO(int32_t, has_selection)                                                                                         \
     DO(int32_t, sel_r)                                                                                                 \
-    DO(int32_t, sel_c)
+    DO(int32_t, sel_c)                                                                                                 \
+    DO(decltype(::move_history), move_history)                                                                         \
+    DO(int32_t, move_history_count)                                                                                    \
+    DO(int32_t, move_history_overflowed)
 
 struct GameState {
 #define DECLARE_FIELD(type, name) type name;
@@ -37,7 +40,8 @@ struct GameState {
         return std::memcmp(this, &other, sizeof other) == 0;
     }
 };
-static_assert(sizeof(GameState) == (3 * BOARD_SIZE * BOARD_SIZE + 9) * sizeof(int32_t), "no padding to compare");
+static_assert(sizeof(GameState) == (3 * BOARD_SIZE * BOARD_SIZE + 4 * MOVE_HISTORY_SIZE + 11) * sizeof(int32_t),
+              "no padding to compare");
 
 inline GameState snapshot_state()
 {

@@ -44,24 +44,33 @@ uint16_t unused_port()
     return port;
 }
 
+// The port sits at the same place in both families' records.
 uint16_t local_port(int fd)
 {
-    sockaddr_in record;
+    sockaddr_in6 record;
     socklen_t length = sizeof record;
     if (getsockname(fd, reinterpret_cast<sockaddr*>(&record), &length) < 0)
         return 0;
-    return ntohs(record.sin_port);
+    return ntohs(record.sin6_port);
 }
 
-int connect_loopback(uint16_t port, int retry_ms)
+int connect_loopback(uint16_t port, int retry_ms, bool ipv6)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(retry_ms);
     const sockaddr_in record = loopback_record(port);
+    sockaddr_in6 record6;
+    std::memset(&record6, 0, sizeof record6);
+    record6.sin6_family = AF_INET6;
+    record6.sin6_port = htons(port);
+    record6.sin6_addr = in6addr_loopback;
+    const sockaddr* address =
+        ipv6 ? reinterpret_cast<const sockaddr*>(&record6) : reinterpret_cast<const sockaddr*>(&record);
+    const socklen_t length = ipv6 ? sizeof record6 : sizeof record;
     for (;;) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return -1;
-        if (connect(fd, reinterpret_cast<const sockaddr*>(&record), sizeof record) == 0)
+        if (connect(fd, address, length) == 0)
             return fd;
         close(fd);
         if (std::chrono::steady_clock::now() >= deadline)

@@ -16,9 +16,10 @@ int listen_loopback(uint16_t* port);
 uint16_t unused_port();
 // The port a socket is bound to, 0 when there is none.
 uint16_t local_port(int fd);
-// A blocking socket connected to 127.0.0.1:port, or -1; tries again every
-// 50 ms for up to `retry_ms` while nothing listens there yet.
-int connect_loopback(uint16_t port, int retry_ms = 0);
+// A blocking socket connected to 127.0.0.1:port (or [::1]:port with
+// `ipv6`), or -1; tries again every 50 ms for up to `retry_ms` while nothing
+// listens there yet.
+int connect_loopback(uint16_t port, int retry_ms = 0, bool ipv6 = false);
 
 bool wait_readable(int fd, int ms = LOOPBACK_WAIT_MS);
 // Accepts one peer on a blocking or non-blocking listening socket, or -1.

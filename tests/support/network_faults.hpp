@@ -8,14 +8,21 @@
 #include <string>
 
 // Moves this process into a new network namespace and brings its loopback
-// up. "" when done and nftables works there, otherwise why not (not root,
-// no namespaces, no nftables in the kernel).
+// up, 127.0.0.1 and ::1. "" when done, otherwise why not (not root, no
+// namespaces).
+std::string enter_own_loopback();
+// The same, and "" only when nftables works there too (not without it in
+// the kernel).
 std::string enter_own_network();
+// Gives this process a mount namespace of its own in which /etc/hosts holds
+// `lines`, as the programs it starts see it too. "" when done, else why not.
+std::string use_own_hosts_file(const std::string& lines);
 
-// Drops every packet that reaches this machine to or from `port`: the
-// connection on that port goes silent both ways, and a connect to it never
-// hears back. Added to whatever was cut before.
-bool cut_port(uint16_t port);
+// Drops every packet that reaches this machine to or from `port` (over IPv6
+// alone with `ipv6_only`): the connection on that port goes silent both
+// ways, and a connect to it never hears back. Added to whatever was cut
+// before.
+bool cut_port(uint16_t port, bool ipv6_only = false);
 // Lifts every cut.
 bool mend_cuts();
 // A stateful firewall in the way of every TCP connection: it forgets a
