@@ -64,8 +64,8 @@ TEST_F(ReceivedMoves, SelectionMadeOnTheBoardOutlivesReceivedMoves)
 
 TEST_F(ReceivedMoves, MoveMadeBeforeAnyPeerReachesTheFirstOne)
 {
-    // From E5, where the cursor starts: C7 taken up, put down on C5.
-    ASSERT_TRUE(press_keys(w, {"Up", "Up", "Left", "Left", "space", "Down", "Down", "space"}));
+    // C7 taken up and put down on C5, the squares reached by their names.
+    ASSERT_TRUE(press_keys(w, {"c", "7", "space", "c", "5", "space"}));
     ASSERT_TRUE(wait_line(*server, "[LOG] Bleu déplace Soldat de (2,2) vers (4,2)")) << server->out;
     connect_peer();
     EXPECT_EQ(read_bytes(peer, 4, LINE_WAIT_MS), "C7C5");
