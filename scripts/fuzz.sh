@@ -76,7 +76,7 @@ done
 game_lines() { # PROFILE BINARY...
   local profile=$1 binary=$2
   shift 2
-  "$llvm_cov" export -format=lcov -instr-profile="$profile" "$binary" "${@/#/-object=}" "$PWD/game" |
+  "$llvm_cov" export -format=lcov -instr-profile="$profile" "$binary" "${@/#/-object=}" "$PWD/game" 2>>"$run/merge.log" |
     awk -F: '/^SF:/ { n = split($2, parts, "/"); file = parts[n] }
              /^LF:/ { found[file] += $2; all_found += $2 }
              /^LH:/ { hit[file] += $2; all_hit += $2 }
@@ -110,8 +110,8 @@ for target in "${targets[@]}"; do
   fi
 done
 if [ ${#profiles[@]} -gt 1 ]; then
-  # Each target's own entry point differs from the others' under one name,
-  # which the merge warns of; the game's functions are the same in all.
+  # The targets' own entry points differ under one name, which the merge
+  # and the export warn of; the game's functions are the same in all.
   "$llvm_profdata" merge -sparse -o "$run/all.profdata" "${profiles[@]}" 2>"$run/merge.log"
   echo "all corpora together: $(game_lines "$run/all.profdata" "${binaries[@]}")"
 fi

@@ -130,16 +130,19 @@ static int unread_bytes()
 
 struct Poll {
     GameState before;
-    std::string printed;
+    std::string_view printed;
 };
+
+// What the game prints during one input, caught once for all its polls.
+static CaughtStream* out;
 
 // One tick of the window's poll timer.
 static Poll poll_link()
 {
-    Poll poll{snapshot_state(), ""};
-    CaughtStream out = begin_catching(stdout);
+    Poll poll{snapshot_state(), {}};
+    const size_t printed_before = caught_text(*out).size();
     check_network_moves(nullptr);
-    poll.printed = end_catching(out);
+    poll.printed = caught_text(*out).substr(printed_before);
     FUZZ_CHECK(is_terminal_safe(poll.printed), poll.printed);
     return poll;
 }
@@ -184,7 +187,7 @@ static void check_poll_reading(Stream& stream, const Poll& poll)
     stream.texts = texts;
     const std::string expected = received_lines(text);
     FUZZ_CHECK(poll.printed.starts_with(expected), "the text read is the next four bytes: " + expected);
-    const std::string_view rest = std::string_view(poll.printed).substr(expected.size());
+    const std::string_view rest = poll.printed.substr(expected.size());
     if (was_legal(poll, decoded(text))) {
         FUZZ_CHECK(rest.starts_with("[LOG] ") && rest.find('\n') == rest.size() - 1, poll.printed);
         FUZZ_CHECK(turn_count == poll.before.turn_count + 1 &&
@@ -241,6 +244,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         lengths.push_back(input.size > 0 ? input.size : 1);
 
     new_game_setup();
+    CaughtStream caught = begin_catching(stdout);
+    out = &caught;
     const int peer = connect_peer(flags & SERVER_MODE);
     if (is_server) {
         const Poll poll = poll_link();
@@ -260,5 +265,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (is_server)
         network_socket = -1; // the listener serves the next input
     network_cleanup();
+    end_catching(caught);
     return 0;
 }
