@@ -22,6 +22,9 @@ for target in "${targets[@]}"; do
   [ -d "tests/fuzz/seeds/$target" ] || { echo "fuzz: no target '$target'" >&2; exit 2; }
 done
 scripts/install-deps.sh fuzz
+# Seconds since the start, for the headings: what the installs, the builds
+# and the runs each took.
+since_start() { echo "at $(($(date +%s) - started)) s"; }
 
 . /etc/os-release
 version=
@@ -35,7 +38,7 @@ build() { # DIRECTORY KIND
   cmake --build "$1" -j"$(nproc)" --target "${targets[@]/#/fuzz-}" >"$1/build.log" 2>&1 ||
     { tail -n 40 "$1/build.log" >&2; exit 1; }
 }
-echo "== Building the fuzz targets with $($cxx --version | head -n 1) =="
+echo "== Building the fuzz targets with $($cxx --version | head -n 1), $(since_start) =="
 build build-fuzz fuzzer
 build build-fuzz-coverage coverage
 
@@ -51,7 +54,7 @@ rm -rf "$run"
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-echo "== Fuzzing ${targets[*]} for $seconds s each, side by side =="
+echo "== Fuzzing ${targets[*]} for $seconds s each, side by side, $(since_start) =="
 pids=()
 for target in "${targets[@]}"; do
   mkdir -p "$run/$target/corpus" "$run/$target/findings"
@@ -89,7 +92,7 @@ game_lines() { # PROFILE BINARY...
              }'
 }
 
-echo "== Results =="
+echo "== Results, $(since_start) =="
 profiles=()
 binaries=()
 for target in "${targets[@]}"; do
