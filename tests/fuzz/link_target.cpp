@@ -12,6 +12,7 @@
 // rather than a close), a count byte (its low three bits: how many piece
 // lengths follow), the piece lengths (each 1 to 16, repeated in turn over the
 // stream), then the stream.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
