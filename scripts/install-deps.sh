@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building (and, with "test", testing;
 # with "package", building the Debian package; with "package-check", the
-# package stage's checks beside it; with "package-reprotest" and
+# package stage's checks beside it; with "fuzz", clang with its fuzzer,
+# sanitizer runtimes and coverage tools; with "package-reprotest" and
 # "package-diff", the second build that shows the package reproducible and
 # the tool that shows how two builds differ; with "cross-ARCH", building the
 # package for the Debian architecture ARCH on this one) needs, only those
 # that are missing. Runs as root on Debian 12 or 13.
-# Usage: scripts/install-deps.sh [test|package|package-check|package-reprotest|package-diff|cross-ARCH]...
+# Usage: scripts/install-deps.sh [test|fuzz|package|package-check|package-reprotest|package-diff|cross-ARCH]...
 set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config libgtk-4-dev gettext)
@@ -34,6 +35,14 @@ test_packages+=(xsettingsd dbus-x11)
 # with nftables; the benchmark brings its namespaces' loopback up with ip.
 test_packages+=(nftables iproute2)
 
+# libFuzzer comes with clang's runtime libraries, llvm-cov and llvm-profdata
+# with its tools: Debian 12's clang 14, and the default clang of later lines.
+if [ "${VERSION_CODENAME:-}" = bookworm ]; then
+  fuzz_packages=(clang-14 libclang-rt-14-dev llvm-14)
+else
+  fuzz_packages=(clang libclang-rt-dev llvm)
+fi
+
 # What debian/control's Build-Depends names, with the tools that run the
 # package build.
 package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev gettext)
@@ -56,6 +65,7 @@ locales_wanted=()
 for group in "$@"; do
   case $group in
     test) wanted+=("${test_packages[@]}"); locales_wanted+=("${test_locales[@]}") ;;
+    fuzz) wanted+=("${fuzz_packages[@]}") ;;
     package) wanted+=("${package_packages[@]}"); locales_wanted+=("${package_locales[@]}") ;;
     package-check) wanted+=("${package_check_packages[@]}") ;;
     package-reprotest) wanted+=("${package_reprotest_packages[@]}") ;;
