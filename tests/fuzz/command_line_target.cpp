@@ -88,10 +88,22 @@ static uint16_t port_of(const std::string& text)
     return static_cast<uint16_t>(value & 0xFFFF);
 }
 
-// The client's address: the host before the first ':', the port text after
-// it. False when there is no ':'.
+// The port a server given port 0 listens on, as its stand-in below reports it.
+static constexpr int CHOSEN_PORT = 43210;
+
+// The client's address: "[ADDRESS]:PORT" when it opens with a bracket, else
+// the host before the first ':' and the port text after it. False when no
+// port can be split off.
 static bool split_address(const std::string& address, std::string* host, std::string* port_text)
 {
+    if (!address.empty() && address[0] == '[') {
+        const size_t end = address.find(']');
+        if (end == std::string::npos || end + 1 >= address.size() || address[end + 1] != ':')
+            return false;
+        *host = address.substr(1, end - 1);
+        *port_text = address.substr(end + 2);
+        return true;
+    }
     const size_t colon = address.find(':');
     if (colon == std::string::npos)
         return false;
@@ -122,6 +134,8 @@ static bool expect_mode(const std::vector<std::string>& args, const Plan& plan, 
             outcome.err = "Erreur: Impossible de démarrer le serveur\n";
             return false;
         }
+        if (port == 0)
+            outcome.err = printed("Le serveur écoute sur le port %d, choisi par le système.\n", CHOSEN_PORT);
         app_id += ".server";
     } else if (mode == "-c") {
         std::string host, port_text;
@@ -134,7 +148,9 @@ static bool expect_mode(const std::vector<std::string>& args, const Plan& plan, 
             return false;
         }
         const uint16_t port = port_of(port_text);
-        outcome.out += "[DEBUG][MAIN] Mode client activé vers " + host + printed(":%d\n", port);
+        // An IPv6 address is shown in its brackets again.
+        const std::string shown = host.find(':') == std::string::npos ? host : "[" + host + "]";
+        outcome.out += "[DEBUG][MAIN] Mode client activé vers " + shown + printed(":%d\n", port);
         outcome.link = LinkSetUp{false, host, port};
         if (plan.set_up_fails) {
             outcome.err = "Erreur: Impossible de se connecter au serveur\n";
@@ -177,6 +193,7 @@ static int exit_handlers;
 // stops here rather than let the real set-up run.
 static_assert(std::is_same_v<decltype(network_init_server), int(uint16_t)>);
 static_assert(std::is_same_v<decltype(network_init_client), int(const char*, uint16_t)>);
+static_assert(std::is_same_v<decltype(network_server_port), int()>);
 
 extern "C" int __wrap__Z19network_init_servert(uint16_t port)
 {
@@ -190,6 +207,12 @@ extern "C" int __wrap__Z19network_init_clientPKct(const char* address, uint16_t 
     FUZZ_CHECK(!seen.link, "the link is set up once");
     seen.link = LinkSetUp{false, address, port};
     return plan.set_up_fails ? -1 : 0;
+}
+
+extern "C" int __wrap__Z19network_server_portv()
+{
+    FUZZ_CHECK(seen.link && seen.link->server && !plan.set_up_fails, "the port is asked of a server that listens");
+    return CHOSEN_PORT;
 }
 
 // Whatever the entry calls, nothing here reaches the network.
