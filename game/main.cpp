@@ -191,7 +191,6 @@ int main(int argc, char** argv)
     if (!display_opens())
         return 1;
     GtkApplication* app = gtk_application_new(app_id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
-    choose_default_style(app);
     g_signal_connect_data(app, "activate", G_CALLBACK(gui_activate), nullptr, nullptr, GConnectFlags(0));
     std::atexit(network_cleanup);
     const int status = g_application_run(G_APPLICATION(app), 1, argv);

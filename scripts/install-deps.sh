@@ -27,9 +27,9 @@ test_packages+=(groff-base)
 # the system's own translations, which stay off standard output).
 test_packages+=(locales)
 test_locales=(en_US de_DE)
-# The window test switches the desktop's theme as a desktop's settings
-# daemon does, and lets the game start a session bus where it finds none.
-test_packages+=(xsettingsd dbus-x11)
+# The window style test switches the desktop's theme as a desktop's
+# settings daemon does.
+test_packages+=(xsettingsd)
 # The link's fault test and bench/network_faults.sh make a network's faults
 # with nftables; the benchmark brings its namespaces' loopback up with ip.
 test_packages+=(nftables iproute2)
