@@ -35,13 +35,9 @@ test_packages+=(xsettingsd)
 test_packages+=(nftables iproute2)
 
 # What debian/control's Build-Depends names, with the tools that run the
-# package build.
-package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev gettext)
-# The build-time tests read the player's language in a locale of the
-# player's own, which a new root lacks (they skip without it); a
-# cross-build's tests read the same one.
-package_packages+=(locales)
-package_locales=(en_US)
+# package build (locales-all: a build-time test reads the player's language
+# in a locale of the player's own, which no new root has made).
+package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev gettext locales-all)
 # lintian and piuparts; reprotest, with what its variations need (faketime
 # for the clock, sudo for the other user and host name, disorderfs for the
 # file order, the locales whose sources make the other locale); diffoscope,
@@ -56,7 +52,7 @@ locales_wanted=()
 for group in "$@"; do
   case $group in
     test) wanted+=("${test_packages[@]}"); locales_wanted+=("${test_locales[@]}") ;;
-    package) wanted+=("${package_packages[@]}"); locales_wanted+=("${package_locales[@]}") ;;
+    package) wanted+=("${package_packages[@]}") ;;
     package-check) wanted+=("${package_check_packages[@]}") ;;
     package-reprotest) wanted+=("${package_reprotest_packages[@]}") ;;
     package-diff) wanted+=("${package_diff_packages[@]}") ;;
