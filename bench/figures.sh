@@ -29,8 +29,8 @@
 #     DEB=FILE, that package instead): what players install.
 # They are measured against a bare GTK 4 window with the same content and none
 # of the game (bench/bare_window.c: the same boxes and labels, an empty
-# drawing area for the board, the toolkit's default light style; the game's
-# dark style is the dark variant of that theme, parsed once in its place):
+# drawing area for the board, the toolkit's default theme, which the game
+# keeps and parses once too, adding its window's one-rule style sheet):
 #   - "bare, GL": GTK's default renderer, GL driver and all;
 #   - "floor": the cairo renderer with GL never loaded (GSK_RENDERER=cairo,
 #     and GDK_DEBUG=gl-disable below GTK 4.16, GDK_DISABLE=gl from 4.16);

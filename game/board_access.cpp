@@ -226,27 +226,11 @@ static void tavelorn_board_accessible_init(GtkAccessibleInterface* iface)
     iface->get_first_accessible_child = board_get_first_accessible_child;
 }
 
-#if GTK_CHECK_VERSION(4, 14, 0)
-// The toolkit's test backend (GTK_A11Y=test) has no announcements, and asking
-// it for one crashes once the board's context is in use, which it is as soon
-// as the board has the focus.
-static bool can_announce(GtkWidget* board_widget)
-{
-    GtkATContext* context = gtk_accessible_get_at_context(GTK_ACCESSIBLE(board_widget));
-    if (!context)
-        return false;
-    const bool test_backend = std::strcmp(G_OBJECT_TYPE_NAME(context), "GtkTestATContext") == 0;
-    g_object_unref(context);
-    return !test_backend;
-}
-#endif
-
 // On GTK 4.14 and newer; no announcement before.
 static void announce(GtkWidget* board_widget, const char* text)
 {
 #if GTK_CHECK_VERSION(4, 14, 0)
-    if (can_announce(board_widget))
-        gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
+    gtk_accessible_announce(GTK_ACCESSIBLE(board_widget), text, GTK_ACCESSIBLE_ANNOUNCEMENT_PRIORITY_MEDIUM);
 #else
     (void)board_widget, (void)text;
 #endif

@@ -4,12 +4,8 @@
 #include "gui.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include <glib-unix.h>
 
@@ -74,135 +70,33 @@ void choose_default_renderer()
 // ---------------------------------------------------------------------------
 // Window
 
-// The status texts are gold, blue and red, chosen for a dark window: on the
-// toolkit's light style the side to move would hardly be readable.
-//
-// The toolkit parses its theme as soon as it makes the display's settings,
-// and asking for the dark variant after that parses a whole theme again,
-// about a fifth of the time to the first frame. So the settings are made
-// while GTK_THEME names the dark variant of the desktop's theme, and the
-// variable is given back as the player left it at once: nothing started
-// later inherits it, and the desktop's theme switches reach the window
-// again, since the toolkit reads the variable anew at each.
+// The status texts are gold, blue and red, chosen for a dark window: on a
+// light one the side to move would hardly be readable. The game's window has
+// a style sheet of its own, which the toolkit ranks above every theme (the
+// player's own style sheet still comes above it): the window stays dark, and
+// its labels legible, on the default theme and its dark variant, the
+// high-contrast ones, any theme named in GTK_THEME and whatever the desktop
+// switches to while the game runs. The theme itself is left as the player
+// has it, parsed once as for any program; the end-of-game alert is the
+// theme's own and reads as its other windows do.
+static constexpr const char* GAME_WINDOW_CLASS = "tavelorn-game";
+static constexpr const char* GAME_WINDOW_STYLE = "window.tavelorn-game { background: #242424; color: #ffffff; }";
 
-// The toolkit's own theme goes by both names, or by none.
-static bool is_default_theme(const char* name)
+static void style_game_window(GtkWidget* window)
 {
-    return !name || !*name || std::strcmp(name, "Default") == 0 || std::strcmp(name, "Adwaita") == 0;
-}
-
-static bool same_theme(const char* a, const char* b)
-{
-    return is_default_theme(a) ? is_default_theme(b) : b && std::strcmp(a, b) == 0;
-}
-
-static void ask_for_dark_variant(GtkSettings* settings)
-{
-#if GTK_CHECK_VERSION(4, 20, 0)
-    g_object_set(settings, "gtk-interface-color-scheme", GTK_INTERFACE_COLOR_SCHEME_DARK, nullptr);
+    // The process has one display, styled once.
+    static GtkCssProvider* provider = nullptr;
+    if (!provider) {
+        provider = gtk_css_provider_new();
+#if GTK_CHECK_VERSION(4, 12, 0)
+        gtk_css_provider_load_from_string(provider, GAME_WINDOW_STYLE);
 #else
-    g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+        gtk_css_provider_load_from_data(provider, GAME_WINDOW_STYLE, -1);
 #endif
-}
-
-static bool dark_variant_asked = false;
-
-// The toolkit has just parsed the theme the desktop switched to, in the
-// variant the settings ask for: the first switch still comes light and is
-// asked for again dark, every later one comes dark.
-static void on_theme_switched(GtkSettings* settings, GParamSpec*, gpointer)
-{
-    if (dark_variant_asked)
-        return;
-    dark_variant_asked = true;
-    ask_for_dark_variant(settings);
-}
-
-// The theme the desktop's settings name on the display, or the toolkit's own.
-static std::string desktop_theme(GdkDisplay* display)
-{
-    GValue value = G_VALUE_INIT;
-    g_value_init(&value, G_TYPE_STRING);
-    const bool named = gdk_display_get_setting(display, "gtk-theme-name", &value);
-    const char* name = named ? g_value_get_string(&value) : nullptr;
-    std::string theme = is_default_theme(name) ? "Default" : name;
-    g_value_unset(&value);
-    return theme;
-}
-
-extern char** environ;
-
-// The settings are made in an environment that names `theme` in GTK_THEME,
-// then the player's own is put back as it was, whatever GTK_THEME it holds
-// (none, or an empty one, which names no theme for the toolkit either). The
-// environment is swapped whole, never edited: the toolkit's font thread
-// already reads it, and an edit may move it under that reader. Made once;
-// the themed copy stays, since a reader may still be walking it.
-static GtkSettings* make_settings_in_theme(GdkDisplay* display, const std::string& theme)
-{
-    static std::string entry;
-    static std::vector<char*> themed;
-    entry = "GTK_THEME=" + theme;
-    themed.push_back(entry.data());
-    char** const players = environ;
-    for (char** e = players; e && *e; ++e)
-        if (std::strncmp(*e, "GTK_THEME=", 10) != 0)
-            themed.push_back(*e);
-    themed.push_back(nullptr);
-
-    std::atomic_ref<char**>(environ).store(themed.data());
-    GtkSettings* settings = gtk_settings_get_for_display(display);
-    std::atomic_ref<char**>(environ).store(players);
-    return settings;
-}
-
-bool open_display_in_default_style()
-{
-    const char* named = g_getenv("GTK_THEME");
-    const bool players_theme = named && *named;
-    if (!gtk_init_check())
-        return false;
-    GdkDisplay* display = gdk_display_get_default();
-    if (players_theme) {
-        // The player's theme. From 4.20 a theme named without its variant
-        // follows the dark scheme asked for here.
-#if GTK_CHECK_VERSION(4, 20, 0)
-        ask_for_dark_variant(gtk_settings_get_for_display(display));
-#endif
-        return true;
+        gtk_style_context_add_provider_for_display(gtk_widget_get_display(window), GTK_STYLE_PROVIDER(provider),
+                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
-
-    const std::string theme = desktop_theme(display);
-    GtkSettings* settings = make_settings_in_theme(display, theme + ":dark");
-    // A theme named in the player's own settings file, not on the display,
-    // is known only now: it is parsed again, dark.
-    gchar* chosen = nullptr;
-    g_object_get(settings, "gtk-theme-name", &chosen, nullptr);
-    if (!same_theme(theme.c_str(), chosen)) {
-        on_theme_switched(settings, nullptr, nullptr);
-#if GTK_CHECK_VERSION(4, 20, 0)
-        // There the scheme only restyles the theme that is loaded.
-        g_object_notify(G_OBJECT(settings), "gtk-theme-name");
-#endif
-    }
-    g_free(chosen);
-    g_signal_connect(settings, "notify::gtk-theme-name", G_CALLBACK(on_theme_switched), nullptr);
-    return true;
-}
-
-// Runs once the application holds its name on the session bus and before
-// its own start-up opens the display: a bus that had to be started for the
-// game is started before the theme is named, and a second start in the same
-// mode, which hands over to the first and ends, opens no display at all.
-static void on_registered(GApplication* app, GParamSpec*, gpointer)
-{
-    if (g_application_get_is_registered(app) && !g_application_get_is_remote(app))
-        open_display_in_default_style();
-}
-
-void choose_default_style(GtkApplication* app)
-{
-    g_signal_connect(app, "notify::is-registered", G_CALLBACK(on_registered), nullptr);
+    gtk_widget_add_css_class(window, GAME_WINDOW_CLASS);
 }
 
 static const char* window_title()
@@ -281,6 +175,7 @@ void gui_activate(GtkApplication* app, gpointer)
     GtkWidget* window = gtk_application_window_new(app);
     game_window = window;
     g_signal_connect(window, "destroy", G_CALLBACK(forget_window), nullptr);
+    style_game_window(window);
     gtk_window_set_title(GTK_WINDOW(window), window_title());
     gtk_window_set_default_size(GTK_WINDOW(window), 800, 500);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);

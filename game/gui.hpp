@@ -30,16 +30,7 @@ extern int32_t cursor_col;
 // GDK_DISABLE, the board (all cairo) is shown by the cairo renderer and the
 // GL driver is never loaded. Call before the display is opened.
 void choose_default_renderer();
-// Style: the window is dark, in the dark variant of the desktop's theme
-// (followed while the game runs), or in the theme the player names with a
-// non-empty GTK_THEME. Call before the application runs: the display is
-// opened, styled, as the application registers.
-void choose_default_style(GtkApplication* app);
-// Opens the display the same way, in a program without an application;
-// false when there is no display.
-bool open_display_in_default_style();
-
-// Window
+// Window: built dark, whatever the theme (its own style sheet)
 void gui_activate(GtkApplication* app, gpointer user_data);
 // Sets the label's markup to `text`, escaped, inside `span` (an opening span
 // tag): the text is in the player's language, the span is the game's look.

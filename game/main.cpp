@@ -173,6 +173,23 @@ static int start_client_mode(int argc, char** argv)
     return 0;
 }
 
+// ---------------------------------------------------------------------------
+// Start of the application
+
+// Without a display (a console, a remote shell that forwards none) the
+// toolkit cannot start: say so in one sentence and close the peer link that
+// may already be open.
+static bool display_opens()
+{
+    if (gtk_init_check())
+        return true;
+    /* Translators: no window can be shown; keep DISPLAY and WAYLAND_DISPLAY as they stand, they
+       are the names of the two environment variables that say where the display is. */
+    std::fprintf(stderr, "%s\n", _("Erreur: Impossible d'ouvrir l'affichage (vérifiez DISPLAY ou WAYLAND_DISPLAY)"));
+    network_cleanup();
+    return false;
+}
+
 int main(int argc, char** argv)
 {
     set_up_translations();
@@ -203,8 +220,9 @@ int main(int argc, char** argv)
 
     std::printf("[DEBUG][MAIN] Lancement de l'application GTK avec ID: %s\n", app_id.c_str());
     choose_default_renderer();
+    if (!display_opens())
+        return 1;
     GtkApplication* app = gtk_application_new(app_id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
-    choose_default_style(app);
     g_signal_connect_data(app, "activate", G_CALLBACK(gui_activate), nullptr, nullptr, GConnectFlags(0));
     std::atexit(network_cleanup);
     const int status = g_application_run(G_APPLICATION(app), 1, argv);

@@ -28,9 +28,9 @@ test_packages+=(groff-base)
 # the system's own translations, which stay off standard output).
 test_packages+=(locales)
 test_locales=(en_US de_DE)
-# The window test switches the desktop's theme as a desktop's settings
-# daemon does, and lets the game start a session bus where it finds none.
-test_packages+=(xsettingsd dbus-x11)
+# The window style test switches the desktop's theme as a desktop's
+# settings daemon does.
+test_packages+=(xsettingsd)
 # The link's fault test and bench/network_faults.sh make a network's faults
 # with nftables; the benchmark brings its namespaces' loopback up with ip.
 test_packages+=(nftables iproute2)
@@ -44,13 +44,9 @@ else
 fi
 
 # What debian/control's Build-Depends names, with the tools that run the
-# package build.
-package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev gettext)
-# The build-time tests read the player's language in a locale of the
-# player's own, which a new root lacks (they skip without it); a
-# cross-build's tests read the same one.
-package_packages+=(locales)
-package_locales=(en_US)
+# package build (locales-all: a build-time test reads the player's language
+# in a locale of the player's own, which no new root has made).
+package_packages=(build-essential debhelper dpkg-dev pkgconf libgtest-dev gettext locales-all)
 # lintian and piuparts; reprotest, with what its variations need (faketime
 # for the clock, sudo for the other user and host name, disorderfs for the
 # file order, the locales whose sources make the other locale); diffoscope,
@@ -66,7 +62,7 @@ for group in "$@"; do
   case $group in
     test) wanted+=("${test_packages[@]}"); locales_wanted+=("${test_locales[@]}") ;;
     fuzz) wanted+=("${fuzz_packages[@]}") ;;
-    package) wanted+=("${package_packages[@]}"); locales_wanted+=("${package_locales[@]}") ;;
+    package) wanted+=("${package_packages[@]}") ;;
     package-check) wanted+=("${package_check_packages[@]}") ;;
     package-reprotest) wanted+=("${package_reprotest_packages[@]}") ;;
     package-diff) wanted+=("${package_diff_packages[@]}") ;;

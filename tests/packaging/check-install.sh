@@ -69,6 +69,9 @@ check_tree() { # ROOT APP_ID BINDIR DATADIR MANDIR
     fail "the desktop entry's French comment is '$(key "$desktop" 'Comment\[fr\]')'"
   [ -n "$(key "$desktop" 'Comment\[de\]')" ] || fail "the desktop entry has no German comment"
   grep -q '<summary xml:lang="de">' "$metainfo" || fail "the metainfo has no German summary"
+  grep -n '\[en\]=' "$apps"/*.desktop && fail "a desktop entry repeats its English texts as [en] keys"
+  grep -n 'xml:lang="en"' "$metainfo" && fail "the metainfo repeats its English texts as English ones"
+  grep -n '^#' "$apps"/*.desktop && fail "a desktop entry holds a comment, for translators"
   local said
   said=$(env -u LC_ALL -u LANGUAGE LANG=de_DE.UTF-8 "$root/$bindir/tavelorn" -c 127.0.0.1 2>&1 >/dev/null || true)
   [ "$said" = "Erwartetes Format: <ip:port>" ] || fail "the installed game does not speak German: '$said'"

@@ -110,6 +110,40 @@ TEST_F(CommandLineStartFailures, EmptyHostIsRefusedByTheLink)
     EXPECT_EQ(p.err, "Erreur: Impossible de se connecter au serveur\n");
 }
 
+// Started from a console or a remote shell that forwards no display: every
+// mode, its peer link set up or not, ends after the launch line with one
+// sentence in the player's language, and nothing from the toolkit.
+TEST_F(CommandLineStartFailures, WithoutADisplayEveryModeEndsWithOneSentence)
+{
+    uint16_t port = 0;
+    const int listening = listen_loopback(&port);
+    ASSERT_GE(listening, 0);
+    const std::string french = "Erreur: Impossible d'ouvrir l'affichage (vérifiez DISPLAY ou WAYLAND_DISPLAY)\n";
+    const std::vector<std::string> no_display = {"DISPLAY", "WAYLAND_DISPLAY"};
+    std::vector<std::string> english = players_locale("en_US.UTF-8");
+    english.insert(english.end(), no_display.begin(), no_display.end());
+    const struct {
+        Lines args;
+        std::string id;
+        const std::vector<std::string>& env;
+        std::string error;
+    } starts[] = {
+        {{"-l"}, ".local", no_display, french},
+        {{"-x"}, "", no_display, french},
+        {{"-s", std::to_string(unused_port())}, ".server", no_display, french},
+        {{"-c", "127.0.0.1:" + std::to_string(port)}, ".client", no_display, french},
+        {{"-l"}, ".local", english, "Error: Could not open the display (check DISPLAY or WAYLAND_DISPLAY)\n"},
+    };
+    for (const auto& start : starts) {
+        Program& p = start_program(start.args, nullptr, start.env);
+        EXPECT_EQ(wait_exit(p), 1) << start.args[0];
+        EXPECT_EQ(p.err, start.error) << start.args[0];
+        ASSERT_FALSE(out_lines(p).empty());
+        EXPECT_EQ(out_lines(p).back(), LAUNCH + TAVELORN_APP_ID + start.id);
+    }
+    close(listening);
+}
+
 // ---------------------------------------------------------------------------
 // Port and address texts, read back from the mode line and the link's line
 

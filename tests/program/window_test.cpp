@@ -1,13 +1,9 @@
 // The real program's window on screen: its title in each mode, the board of a
 // new game read back from a screenshot, the status labels drawn around it,
-// its style, and a second start in the same mode showing the window that
-// exists.
+// and a second start in the same mode showing the window that exists.
 #include <glob.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <tuple>
@@ -166,22 +162,6 @@ static std::vector<Band> find_bands(const Image& image, Rect area, Rgb colour)
     return bands;
 }
 
-// WCAG 2 relative luminance of an sRGB colour, and the contrast ratio of two.
-static double luminance(Rgb c)
-{
-    const auto linear = [](int v) {
-        const double s = v / 255.0;
-        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b);
-}
-
-static double contrast_ratio(Rgb a, Rgb b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 // Within one band of text: the colour most of its pixels have (what lies
 // behind the text) and, of the text's own pixels, the one nearest `ink`.
 static double band_contrast(const Image& image, Rect area, Band band, Rgb ink)
@@ -214,14 +194,12 @@ static int count_pure_white(const Image& image, Rect area)
 // The window in the player's language: French, the game's own texts, under
 // C.UTF-8; English under a locale made as a player makes one; German through
 // LANGUAGE, before the locale's English (under C.UTF-8, only Debian 12's C
-// library reads LANGUAGE). German's labels are the widest. Once more in
-// French with an empty GTK_THEME, which names no theme: the style stays dark.
+// library reads LANGUAGE). German's labels are the widest.
 struct WindowLanguage {
     const char* name;
     const char* locale;
     const char* language; // LANGUAGE, or none when empty
     const char* title;
-    const char* theme = nullptr; // GTK_THEME, or none; empty names no theme, as not set
 };
 
 void PrintTo(const WindowLanguage& language, std::ostream* out)
@@ -245,9 +223,7 @@ TEST_P(WindowLanguages, StatusLabelsAreDrawnAroundTheBoardAndReadable)
     const WindowLanguage& language = GetParam();
     ASSERT_TRUE(locale_is_made(language.locale)) << "scripts/install-deps.sh test makes " << language.locale;
     const Rgb blue_text{30, 144, 255}, red_text{255, 48, 48}, gold_text{255, 215, 0};
-    std::vector<std::string> env = players_locale(language.locale, language.language);
-    env.push_back(language.theme ? std::string("GTK_THEME=") + language.theme : "GTK_THEME");
-    Program& p = start_program({"-l"}, nullptr, env);
+    Program& p = start_program({"-l"}, nullptr, players_locale(language.locale, language.language));
     GameWindow w;
     ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
     EXPECT_EQ(window_name(w.id), language.title);
@@ -298,94 +274,10 @@ TEST_P(WindowLanguages, StatusLabelsAreDrawnAroundTheBoardAndReadable)
 INSTANTIATE_TEST_SUITE_P(Players, WindowLanguages,
                          testing::Values(WindowLanguage{"fr", "C.UTF-8", "", "Tavelorn - Local"},
                                          WindowLanguage{"en", "en_US.UTF-8", "", "Tavelorn - Local"},
-                                         WindowLanguage{"de", "en_US.UTF-8", "de", "Tavelorn - Lokal"},
-                                         WindowLanguage{"fr_empty_gtk_theme", "C.UTF-8", "", "Tavelorn - Local", ""}),
+                                         WindowLanguage{"de", "en_US.UTF-8", "de", "Tavelorn - Lokal"}),
                          [](const testing::TestParamInfo<WindowLanguage>& info) {
                              return std::string(info.param.name);
                          });
-
-// ---------------------------------------------------------------------------
-// The style: dark unless the player names a theme, following the desktop's
-// theme, and nothing of it passed on to other programs
-
-using WindowStyle = ProgramTest;
-
-// The window's own background, beside its content.
-static Rgb window_background(const Image& image, const GameWindow& w)
-{
-    return pixel(image, w.rect.x + 4, w.rect.y + 4);
-}
-
-// The desktop's settings daemon switches the theme while the game runs.
-TEST_F(WindowStyle, DesktopThemeSwitchReachesTheWindowDark)
-{
-    char conf[] = "/tmp/tavelorn-xsettings.XXXXXX";
-    const int fd = mkstemp(conf);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    ASSERT_TRUE(std::ofstream(conf) << "Net/ThemeName \"Adwaita\"\n");
-    Program& desktop = start_helper({"xsettingsd", "-c", conf});
-    ASSERT_TRUE(wait_error_text(desktop, "Took ownership")) << "xsettingsd: " << desktop.err;
-
-    Program& p = start_program({"-l"});
-    GameWindow w;
-    ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
-    Image image;
-    ASSERT_TRUE(wait_board_pixel(image, w, square_centre_px(7), square_centre_px(7), RED_DISC));
-    const Rgb before = window_background(image, w);
-
-    ASSERT_TRUE(std::ofstream(conf) << "Net/ThemeName \"HighContrast\"\n");
-    kill(desktop.pid, SIGHUP);
-    ASSERT_TRUE(wait_error_text(desktop, "Loaded 1 setting", LINE_WAIT_MS, 2)) << desktop.err;
-    Rgb after = before;
-    for (int waited = 0; waited < LINE_WAIT_MS && near(after, before, 0); waited += 100) {
-        usleep(100 * 1000);
-        ASSERT_TRUE(take_screenshot(image));
-        after = window_background(image, w);
-    }
-    EXPECT_FALSE(near(after, before, 0)) << "still " << describe(before);
-    EXPECT_LT(luminance(after), 0.1) << describe(after) << " is no dark variant";
-    expect_clean_close(p, w.id);
-    unlink(conf);
-}
-
-// A process's entries in /proc: its environment as it started, its name.
-static std::vector<std::string> proc_entries(const std::string& pid, const char* file, char end = '\0')
-{
-    std::ifstream in("/proc/" + pid + "/" + file);
-    std::vector<std::string> entries;
-    for (std::string entry; std::getline(in, entry, end);)
-        entries.push_back(entry);
-    return entries;
-}
-
-// With no session bus, the toolkit starts one for the game (dbus-launch and
-// its daemon, which may start the accessibility bus): these outlive the game
-// and start other programs, so they must have the player's environment.
-TEST_F(WindowStyle, ProgramsStartedBesideTheGameGetNoTheme)
-{
-    const std::string mark = "TAVELORN_TEST_RUN=" + std::to_string(getpid());
-    Program& p = start_program({"-l"}, nullptr, {mark, "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "GTK_A11Y"});
-    GameWindow w;
-    ASSERT_TRUE(open_game_window(p, w)) << p.out << p.err;
-    read_output_for(p, QUIET_MS);
-
-    std::vector<std::string> started;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string pid = entry.path().filename();
-        const std::vector<std::string> env = proc_entries(pid, "environ");
-        if (pid == std::to_string(p.pid) || std::find(env.begin(), env.end(), mark) == env.end())
-            continue;
-        started.push_back(pid);
-        const std::vector<std::string> name = proc_entries(pid, "comm", '\n');
-        for (const std::string& variable : env)
-            EXPECT_NE(variable.rfind("GTK_THEME=", 0), 0u) << (name.empty() ? pid : name[0]) << ": " << variable;
-    }
-    EXPECT_FALSE(started.empty()) << "no session bus was started beside the game";
-    expect_clean_close(p, w.id);
-    for (const std::string& pid : started)
-        kill(std::stoi(pid), SIGTERM);
-}
 
 // ---------------------------------------------------------------------------
 // Two starts in one mode

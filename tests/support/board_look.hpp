@@ -5,6 +5,8 @@
 // square_centre_px put them.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +47,23 @@ constexpr Rgb CURSOR_YELLOW = rgb(1, 1, 0); // the keyboard's cursor, a frame 4 
 inline bool near(Rgb a, Rgb b, int tolerance)
 {
     return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+// WCAG 2 relative luminance of an sRGB colour, and the contrast ratio of two:
+// 3 : 1 is what large text needs to be read, 4.5 : 1 text of any size.
+inline double luminance(Rgb c)
+{
+    const auto linear = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b);
+}
+
+inline double contrast_ratio(Rgb a, Rgb b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 inline std::string describe(Rgb c)

@@ -2,6 +2,9 @@
 // window module's references, and small helpers for tests that make widgets.
 #pragma once
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,33 @@
 
 #include "app.hpp"
 #include "gui.hpp"
+
+// The entries of the process's environment that are new ("+NAME=value") or
+// gone ("-NAME=value") since the display opened (the tests' main keeps them
+// as they were then); none when it is as it was.
+extern std::vector<std::string> environment_at_start;
+
+inline std::vector<std::string> current_environment()
+{
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry; ++entry)
+        entries.emplace_back(*entry);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+inline std::string environment_changes()
+{
+    const std::vector<std::string> now = current_environment();
+    std::string changes;
+    for (const std::string& entry : now)
+        if (!std::binary_search(environment_at_start.begin(), environment_at_start.end(), entry))
+            changes += " +" + entry;
+    for (const std::string& entry : environment_at_start)
+        if (!std::binary_search(now.begin(), now.end(), entry))
+            changes += " -" + entry;
+    return changes;
+}
 
 // Lets the main loop handle what is waiting, without blocking.
 inline void run_pending_events()
