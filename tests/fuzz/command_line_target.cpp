@@ -5,7 +5,7 @@
 // command line calls for.
 //
 // Input: a plan byte (bit 0: the link's set-up fails; bits 1 and 2: the
-// status the application's run returns), then the argument vector, its
+// status the application's run returns; bit 3: no display opens), then the argument vector, its
 // texts separated by zero bytes: the program's name first, then its
 // arguments ("tavelorn\0-s\05000"; a zero byte at the end adds an empty
 // argument).
@@ -32,6 +32,7 @@
 int tavelorn_main(int argc, char** argv); // the game's main, renamed at build time
 
 static constexpr uint8_t SET_UP_FAILS = 1 << 0;
+static constexpr uint8_t NO_DISPLAY = 1 << 3;
 static constexpr int RUN_STATUSES[4] = {0, 1, 2, 130};
 
 // ---------------------------------------------------------------------------
@@ -61,6 +62,7 @@ struct Outcome {
 struct Plan {
     bool set_up_fails;
     int run_status;
+    bool no_display;
 };
 
 static std::string printed(const char* format, auto... values)
@@ -174,6 +176,11 @@ static Outcome expected_outcome(const std::vector<std::string>& args, const Plan
     if (!expect_mode(args, plan, outcome, app_id))
         return outcome;
     outcome.out += "[DEBUG][MAIN] Lancement de l'application GTK avec ID: " + app_id + "\n";
+    if (plan.no_display) {
+        outcome.err += "Erreur: Impossible d'ouvrir l'affichage (vérifiez DISPLAY ou WAYLAND_DISPLAY)\n";
+        outcome.status = 1;
+        return outcome;
+    }
     outcome.app_id = app_id;
     outcome.status = plan.run_status;
     outcome.out += printed("[DEBUG][MAIN] Application terminée avec le statut: %d\n", plan.run_status);
@@ -226,6 +233,12 @@ extern "C" int __wrap_getaddrinfo(const char*, const char*, const void*, void**)
     fuzz_check_failed(__FILE__, __LINE__, "getaddrinfo", "the command line reached a real name look-up");
 }
 
+extern "C" gboolean __wrap_gtk_init_check()
+{
+    FUZZ_CHECK(!seen.app_id, "the display is opened before the application runs");
+    return !plan.no_display;
+}
+
 extern "C" int __real_atexit(void (*handler)());
 extern "C" int __wrap_atexit(void (*handler)())
 {
@@ -257,7 +270,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     InputBytes input{data, size};
     const uint8_t plan_byte = take_byte(input);
-    plan = {(plan_byte & SET_UP_FAILS) != 0, RUN_STATUSES[(plan_byte >> 1) & 3]};
+    plan = {(plan_byte & SET_UP_FAILS) != 0, RUN_STATUSES[(plan_byte >> 1) & 3], (plan_byte & NO_DISPLAY) != 0};
     std::vector<std::string> args(1);
     for (size_t i = 0; i < input.size; ++i) {
         if (input.data[i] == 0)
